@@ -1,0 +1,10 @@
+#!/bin/sh
+# Installs what the game needs, builds it and starts it from this folder, where gfx/ and sfx/
+# are.
+set -eu
+cd "$(dirname "$0")"
+. scripts/deps.sh
+install_missing $build_packages
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRAVELMOTH_TESTS=OFF >/dev/null
+cmake --build build -j "$(nproc)" --target gravelmoth
+exec build/gravelmoth

@@ -1,0 +1,19 @@
+# Installs the Debian packages named in $@ that are not installed yet; sourced by play.sh and
+# test.sh. Uses sudo unless run as root.
+install_missing() {
+    missing=""
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing="$missing $package"
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}
+
+build_packages="g++ cmake make pkg-config liballegro4-dev"
+test_packages="xvfb xauth xdotool libgtest-dev libbenchmark-dev libx11-dev imagemagick"

@@ -1,0 +1,311 @@
+#include "game.h"
+
+#include "car.h"
+#include "errors.h"
+#include "globals.h"
+#include "main.h"
+#include "mine.h"
+#include "robot.h"
+#include "stone.h"
+
+#include <cstdlib>
+
+bool run = false;
+
+static const int ticksPerMinute = 32;
+static const int ticksPerDay = 24 * 60 * ticksPerMinute;
+
+returnStruct* game() {
+    raceState race;
+    loadRace(race);
+    resetRace(race);
+    while (!global::exit && run) {
+        // Busy poll: every pending tick runs before the one frame of this pass.
+        while (timerCounter > 0) {
+            raceTick(race);
+            --timerCounter;
+            race.ticked = true;
+        }
+        if (race.ticked) {
+            drawRace(race);
+            show();
+            race.ticked = false;
+        }
+    }
+    return endRace(race);
+}
+
+void loadRace(raceState& race) {
+    race.car = load_bitmap("gfx/car.tga", nullptr);
+    race.explosion = load_bitmap("gfx/explosion.tga", nullptr);
+    if (!race.car)
+        error::loadBit("gfx/car.tga");
+    if (!race.explosion)
+        error::loadBit("gfx/explosion.tga");
+    if (!race.shotSfx.load("sfx/explosion.wav"))
+        error::sampleLoad("sfx/explosion.wav");
+    if (!race.engine.load("sfx/racecar.wav"))
+        error::sampleLoad("sfx/racecar.wav");
+    race.engine.play(1, 120, 127, 1000);
+}
+
+void resetRace(raceState& race) {
+    race.carX = 0;
+    race.carY = SCREEN_H >> 1;
+    race.speed = 0;
+    race.lastSpeed = 0;
+    race.damage = 0;
+    race.maxDamage = (SCREEN_W >> 1) - 1;
+    race.ticks = 0;
+    race.minutes = 30;
+    race.hours = 2;
+    race.reload = 0;
+    race.shotRight = false;
+    race.ticked = false;
+    for (enemy*& slot : race.enemies)
+        slot = nullptr;
+    race.spawnCountdown = 1;
+    race.spawnInterval = 64;
+    run = true;
+}
+
+// The engine runs louder and higher with every speed step.
+static int engineVolume(int speed) { return 120 + 20 * speed; }
+static int enginePitch(int speed) { return 1000 + 100 * speed; }
+
+static void pauseRace(raceState& race) {
+    race.engine.stop();
+    showProgress(race.ticks, race.minutes, race.hours);
+    race.engine.play(1, engineVolume(race.speed), 127, enginePitch(race.speed));
+}
+
+static void steerCar(raceState& race) {
+    const int halfCarH = race.car->h >> 1;
+    if (key[KEY_UP] && halfCarH < race.carY)
+        race.carY -= 2;
+    // The 8 rows keep the car off the status strip.
+    if (key[KEY_DOWN] && race.carY < SCREEN_H - halfCarH - 8)
+        race.carY += 2;
+    if (keyStates[KEY_LEFT] && race.speed >= -1)
+        --race.speed;
+    if (keyStates[KEY_RIGHT] && race.speed <= 1)
+        ++race.speed;
+}
+
+static void moveCar(raceState& race) {
+    race.carX += race.speed;
+    if (race.carX < 0) {
+        race.carX = 0;
+        race.speed = 0;
+    }
+    if (race.carX > SCREEN_W - race.car->w) {
+        race.carX = SCREEN_W - race.car->w;
+        race.speed = 0;
+    }
+}
+
+static void tuneEngine(raceState& race) {
+    if (race.speed != race.lastSpeed)
+        race.engine.adjust(1, engineVolume(race.speed), 127, enginePitch(race.speed));
+    race.lastSpeed = race.speed;
+}
+
+// The fire key is asked in every tick, so a press made while reloading is used up and lost.
+static void fire(raceState& race, bool pressed, bool right) {
+    if (!pressed || race.reload != 0)
+        return;
+    race.reload = reloadTicks;
+    race.shotRight = right;
+    attackEnemies(race, right ? race.carX + race.car->w : race.carX - race.car->w);
+    race.shotSfx.play(0, 200, 127, 1000);
+}
+
+static void advanceClock(raceState& race) {
+    if (++race.ticks == ticksPerMinute) {
+        ++race.minutes;
+        race.ticks = 0;
+    }
+    if (race.minutes == 60) {
+        ++race.hours;
+        race.minutes = 0;
+    }
+}
+
+void raceTick(raceState& race) {
+    if (race.reload != 0)
+        --race.reload;
+    if (keyStates[KEY_ENTER])
+        pauseRace(race);
+    steerCar(race);
+    moveCar(race);
+    tuneEngine(race);
+    moveEnemies(race);
+    fire(race, keyStates[KEY_LCONTROL], false);
+    fire(race, keyStates[KEY_ALT], true);
+    advanceClock(race);
+    if (race.hours == 24 || race.damage == race.maxDamage)
+        run = false;
+    spawnStep(race);
+}
+
+void drawRace(raceState& race) {
+    BITMAP* buffer = global::dbuffer;
+    const int w = SCREEN_W;
+    const int h = SCREEN_H;
+    const int carW = race.car->w;
+    const int carH = race.car->h;
+    const int carTop = race.carY - (carH >> 1);
+
+    clear_to_color(buffer, colors::white);
+    drawEnemies(race);
+    masked_blit(race.car, buffer, 0, 0, race.carX, carTop, carW, carH);
+    // The flash shows only in the frame right after the tick that fired.
+    if (race.reload == reloadTicks)
+        blit(race.explosion, buffer, 0, 0, race.shotRight ? race.carX + carW : race.carX - carW,
+             carTop, carW, carH);
+    rectfill(buffer, 0, h - 9, w - 1, h - 1, colors::black);
+    rectfill(buffer, 1, h - 7, (w >> 1) - race.damage, h - 3, colors::lgray);
+    textprintf_right_ex(buffer, font, w - 2, h - 8, colors::white, -1, "Time: %2i:%2i", race.hours,
+                        race.minutes);
+    if (race.reload != 0)
+        textout_ex(buffer, font, "Reloading", (w >> 1) - 3, h - 8, colors::gray, -1);
+}
+
+returnStruct* endRace(raceState& race) {
+    deleteEnemies(race);
+    destroy_bitmap(race.car);
+    destroy_bitmap(race.explosion);
+    race.car = nullptr;
+    race.explosion = nullptr;
+    releaseEnemyFiles();
+    race.engine.stop();
+    returnStruct* result = new returnStruct{race.hours, race.minutes};
+    race.engine.destroy();
+    race.shotSfx.destroy();
+    return result;
+}
+
+static void addDamage(raceState& race, int amount) {
+    race.damage += amount;
+    if (race.damage > race.maxDamage)
+        race.damage = race.maxDamage;
+}
+
+void moveEnemies(raceState& race) {
+    for (enemy*& slot : race.enemies) {
+        if (!slot)
+            continue;
+        if (slot->finished()) {
+            delete slot;
+            slot = nullptr;
+            continue;
+        }
+        addDamage(race, slot->move(race.carX, race.carY, race.car->w, race.car->h));
+    }
+}
+
+void attackEnemies(raceState& race, int areaX) {
+    for (enemy* slot : race.enemies)
+        if (slot)
+            slot->attack(areaX, race.carY, race.car->w, race.car->h);
+}
+
+static enemy* newEnemy(int choice) {
+    if (choice < 45)
+        return new stone;
+    if (choice < 62)
+        return new robot;
+    if (choice < 92)
+        return new mine;
+    return new enemycar;
+}
+
+void spawnStep(raceState& race) {
+    if (--race.spawnCountdown > 0)
+        return;
+    race.spawnCountdown = race.spawnInterval;
+    if (--race.spawnInterval <= 16)
+        race.spawnInterval = 17;
+    // Drawn even when the table is full, so the random sequence does not depend on it.
+    const int choice = std::rand() % 100;
+    for (enemy*& slot : race.enemies)
+        if (!slot) {
+            slot = newEnemy(choice);
+            return;
+        }
+}
+
+void drawEnemies(raceState& race) {
+    for (enemy* slot : race.enemies)
+        if (slot)
+            slot->draw();
+}
+
+void deleteEnemies(raceState& race) {
+    for (enemy*& slot : race.enemies) {
+        delete slot;
+        slot = nullptr;
+    }
+}
+
+static void releasePicture(BITMAP*& picture) {
+    if (picture)
+        destroy_bitmap(picture);
+    picture = nullptr;
+}
+
+// The first enemy of each kind in the next race loads its files again.
+void releaseEnemyFiles() {
+    releasePicture(robotgfx);
+    releasePicture(robotbullet);
+    releasePicture(minegfx);
+    releasePicture(mineExplosion);
+    releasePicture(gfx);
+    releasePicture(cargfx);
+    mineExplosionSfx.destroy();
+    robotshoot.destroy();
+}
+
+// The percentage counts from 0:00, so a race never shows less than 10 %.
+dayProgress progressOf(int ticks, int minutes, int hours) {
+    const int sinceMidnight = ticks + ticksPerMinute * (minutes + 60 * hours);
+    const double fraction = static_cast<double>(sinceMidnight) / ticksPerDay;
+    return {static_cast<int>(fraction * 100), static_cast<int>(fraction * SCREEN_W)};
+}
+
+void drawProgress(const dayProgress& day, int blink, int minutes, int hours) {
+    BITMAP* buffer = global::dbuffer;
+    const int w = SCREEN_W;
+    const int h = SCREEN_H;
+    clear_to_color(buffer, colors::white);
+    hline(buffer, 0, h >> 1, w - 1, colors::black);
+    circlefill(buffer, day.dotX, h >> 1, 4, blink < 0 ? colors::dgray : colors::lgray);
+    if (blink < 0)
+        textout_centre_ex(buffer, font, "-PAUSE-", w >> 1, 20, colors::vdgray, -1);
+    textout_centre_ex(buffer, font, "Press select to quit", w >> 1, 30, colors::vdgray, -1);
+    textprintf_centre_ex(buffer, font, w >> 1, 120, colors::vdgray, -1, "%i%% done...", day.percent);
+    textprintf_centre_ex(buffer, font, w >> 1, 130, colors::vdgray, -1, "The time is: %2i:%2i",
+                         hours, minutes);
+}
+
+void showProgress(int ticks, int minutes, int hours) {
+    const dayProgress day = progressOf(ticks, minutes, hours);
+    int blink = -32;
+    for (;;) {
+        if (keyStates[KEY_ENTER])
+            return;
+        if (global::exit)
+            return;
+        while (timerCounter > 0) {
+            drawProgress(day, blink, minutes, hours);
+            show();
+            if (++blink == 31)
+                blink = -32;
+            --timerCounter;
+        }
+        if (keyStates[KEY_TAB]) {
+            run = false;
+            return;
+        }
+    }
+}

@@ -1,0 +1,29 @@
+// The program frame: start-up and shutdown, the tick counter, the title screen and the best
+// result kept in "highscore.sav".
+#pragma once
+
+#include <atomic>
+
+struct returnStruct;
+
+// Ticks not yet processed: the library's timer thread adds, the screen loops take away.
+extern std::atomic<int> timerCounter;
+
+void init();
+void uninit();
+// Copies the whole double buffer to the screen.
+void show();
+void closeFunc();
+void timerCounterUpdater();
+
+// The title screen: 1 to start a race, 0 to quit.
+int title();
+// The title's decision for one tick: 1 race, 0 quit, 2 undecided.
+int titleDecision();
+
+// The stored best; a missing file reads as 0:00 and bytes missing from a short file as zeros.
+void readHighscore(int& hours, int& minutes);
+// Replaces the stored best atomically; false, with the old file untouched, when that fails.
+bool saveHighscore(int hours, int minutes);
+// Stores the race's result when it beats the stored best.
+void updateHighscore(returnStruct* result);

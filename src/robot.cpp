@@ -1,0 +1,90 @@
+#include "robot.h"
+
+#include "globals.h"
+
+#include <cstdlib>
+
+BITMAP* robotgfx = nullptr;
+BITMAP* robotbullet = nullptr;
+sound robotshoot;
+
+static const int bulletDamage = 9;
+static const int hoverLength = 192;
+static const int turnInterval = 16;
+static const int shotInterval = 64;
+static const int bulletFall = 7;
+static const int bulletDrift = 4;
+
+static int randomDirection() { return (std::rand() & 1) ? 1 : -1; }
+
+robot::robot() {
+    loadShared(robotgfx, "gfx/robot.tga");
+    loadShared(robotbullet, "gfx/robotbullet.tga");
+    loadShared(robotshoot, "sfx/robotshoot.wav");
+    robotX = randomBelow(SCREEN_W - robotgfx->w);
+    x = -1;
+    y = -1;
+    robotY = -(robotgfx->h >> 1);
+    stayTicks = hoverLength;
+    turnTicks = turnInterval;
+    direction = randomDirection();
+}
+
+int robot::move(int carX, int carY, int carW, int carH) {
+    moveBody();
+    return moveBullet(carX, carY, carW, carH);
+}
+
+void robot::moveBody() {
+    if (stayTicks == 0) {
+        --robotY;
+        return;
+    }
+    --stayTicks;
+    if (robotY < (robotgfx->h >> 1))
+        ++robotY;
+    if (--turnTicks == 0) {
+        turnTicks = turnInterval;
+        direction = randomDirection();
+    }
+    robotX += direction;
+    if (robotX < 0)
+        robotX = 0;
+    if (robotX >= SCREEN_W - robotgfx->w)
+        robotX = SCREEN_W - robotgfx->w - 1;
+    if (stayTicks % shotInterval == 0) {
+        robotshoot.play(0, 150, 127, 1000);
+        // A new bullet replaces one still in flight.
+        x = robotX;
+        y = robotgfx->h + (robotbullet->h >> 1);
+    }
+}
+
+int robot::moveBullet(int carX, int carY, int carW, int carH) {
+    if (noBullet())
+        return 0;
+    y += bulletFall;
+    x -= bulletDrift;
+    if (x + robotbullet->w <= 0) {
+        x = y = -1;
+        return 0;
+    }
+    if (collides(carX, carY, carW, carH >> 1, robotbullet->w, robotbullet->h >> 1)) {
+        x = y = -1;
+        return bulletDamage;
+    }
+    return 0;
+}
+
+bool robot::finished() { return robotY + robotgfx->h <= 0 && noBullet(); }
+
+void robot::draw() {
+    masked_blit(robotgfx, global::dbuffer, 0, 0, robotX, robotY - (robotgfx->h >> 1), robotgfx->w,
+                robotgfx->h);
+    if (x >= 0 && y >= 0)
+        masked_blit(robotbullet, global::dbuffer, 0, 0, x, y - (robotbullet->h >> 1),
+                    robotbullet->w, robotbullet->h);
+}
+
+// Neither the robot nor its bullet can be shot.
+void robot::attack(int, int, int, int) {}

@@ -1,0 +1,15 @@
+// A stone on the road: slides in from the right and costs 4 points on its first touch.
+#pragma once
+
+#include "enemy.h"
+
+extern BITMAP* gfx;
+
+class stone : public enemy {
+  public:
+    stone();
+    int move(int carX, int carY, int carW, int carH) override;
+    bool finished() override;
+    void draw() override;
+    void attack(int areaX, int areaY, int areaW, int areaH) override;
+};

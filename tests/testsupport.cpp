@@ -1,0 +1,100 @@
+#include "testsupport.h"
+
+#include "game.h"
+#include "globals.h"
+#include "main.h"
+#include "tools.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+void startGameFrame() {
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    init();
+    remove_int(timerCounterUpdater);
+    remove_keyboard();
+    timerCounter = 0;
+    releaseAllKeys();
+}
+
+void releaseAllKeys() {
+    for (int k = 0; k < KEY_MAX; ++k)
+        key[k] = 0;
+    keyStates.resetAll();
+}
+
+scratchFolder::scratchFolder() {
+    char pattern[] = "/tmp/gravelmoth-test-XXXXXX";
+    if (!mkdtemp(pattern))
+        throw std::runtime_error("mkdtemp failed");
+    dir = pattern;
+    previous = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir);
+}
+
+scratchFolder::~scratchFolder() {
+    std::filesystem::current_path(previous);
+    std::error_code ignored;
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(dir, ignored);
+}
+
+static void makeParentFolder(const std::string& file) {
+    const std::filesystem::path parent = std::filesystem::path(file).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent);
+}
+
+void writePicture(const std::string& file, int width, int height, bool masked) {
+    makeParentFolder(file);
+    BITMAP* picture = create_bitmap_ex(24, width, height);
+    clear_to_color(picture, makecol_depth(24, 40, 90, 160));
+    if (masked)
+        rect(picture, 0, 0, width - 1, height - 1, makecol_depth(24, 255, 0, 255));
+    save_bitmap(file.c_str(), picture, nullptr);
+    destroy_bitmap(picture);
+}
+
+static void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+void writeSound(const std::string& file) {
+    const std::uint32_t samples = 800;
+    std::string wav = "RIFF";
+    putLittleEndian(wav, 36 + samples, 4);
+    wav += "WAVEfmt ";
+    putLittleEndian(wav, 16, 4);
+    putLittleEndian(wav, 1, 2);     // PCM
+    putLittleEndian(wav, 1, 2);     // mono
+    putLittleEndian(wav, 8000, 4);  // sample rate
+    putLittleEndian(wav, 8000, 4);  // byte rate
+    putLittleEndian(wav, 1, 2);     // block align
+    putLittleEndian(wav, 8, 2);     // bits per sample
+    wav += "data";
+    putLittleEndian(wav, samples, 4);
+    wav.append(samples, static_cast<char>(128));
+    makeParentFolder(file);
+    writeBytes(file, wav);
+}
+
+void writeBytes(const std::string& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readBytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
