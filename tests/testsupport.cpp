@@ -7,11 +7,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <stdexcept>
 
 void startGameFrame() {
@@ -97,4 +99,24 @@ void writeBytes(const std::string& file, const std::string& bytes) {
 std::string readBytes(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::ostream& operator<<(std::ostream& out, const pixelBox& box) {
+    return out << "(" << box.x << ", " << box.y << ") " << box.w << "x" << box.h;
+}
+
+pixelBox paintedBox(int background, int top, int bottom) {
+    BITMAP* buffer = global::dbuffer;
+    int left = buffer->w, right = -1, upper = buffer->h, lower = -1;
+    for (int row = std::max(top, 0); row <= std::min(bottom, buffer->h - 1); ++row)
+        for (int column = 0; column < buffer->w; ++column)
+            if (getpixel(buffer, column, row) != background) {
+                left = std::min(left, column);
+                right = std::max(right, column);
+                upper = std::min(upper, row);
+                lower = std::max(lower, row);
+            }
+    if (right < 0)
+        return pixelBox{};
+    return pixelBox{left, upper, right - left + 1, lower - upper + 1};
 }

@@ -4,6 +4,7 @@
 
 #include <allegro.h>
 
+#include <iosfwd>
 #include <string>
 
 // Brings the game up once per test process through its own init(), then stops the tick timer
@@ -36,3 +37,19 @@ void writeSound(const std::string& file);
 // Writes a file holding the given bytes.
 void writeBytes(const std::string& file, const std::string& bytes);
 std::string readBytes(const std::string& file);
+
+// A rectangle of the double buffer: left column, top row, width, height (0 by 0 when empty).
+struct pixelBox {
+    int x = 0;
+    int y = 0;
+    int w = 0;
+    int h = 0;
+    bool empty() const { return w == 0; }
+    bool operator==(const pixelBox& other) const {
+        return x == other.x && y == other.y && w == other.w && h == other.h;
+    }
+};
+std::ostream& operator<<(std::ostream& out, const pixelBox& box);
+// The smallest rectangle holding every pixel of global::dbuffer in rows top to bottom (clipped
+// to the buffer) that differs from the background colour.
+pixelBox paintedBox(int background, int top = 0, int bottom = 1 << 20);
