@@ -1,0 +1,110 @@
+#!/bin/bash
+# The program frame as a player meets it: the window, the loading text, the close button, and
+# the ways start-up can fail.
+#   frame.sh GAME XCLOSE ASSETS CASE
+# CASE: window | no-display | missing-picture | missing-sound
+GAME=$1 XCLOSE=$2 ASSETS=$3
+# shellcheck source=SCRIPTDIR/lib.sh
+. "$(dirname "$0")/lib.sh"
+
+# The window, its title and size, the loading text shown until the title picture is read, and
+# a clean end on the close button.
+case_window() {
+    start_xvfb
+    # The title picture is a named pipe at first: opening it blocks the game in the loading of
+    # the picture, right after it has shown the loading text.
+    mkdir "$RUN/gfx"
+    ln -s "$ASSETS"/gfx/* "$RUN/gfx/"
+    rm "$RUN/gfx/title.tga"
+    mkfifo "$RUN/gfx/title.tga"
+    ln -s "$ASSETS/sfx" "$RUN/sfx"
+    start_game
+    find_window
+    check "the window title is exactly \"$TITLE\"" \
+        test "$(xdotool getwindowname "$WIN")" = "$TITLE"
+    local geometry
+    geometry=$(xdotool getwindowgeometry --shell "$WIN")
+    check "the window is 320x200" grep -qx 'WIDTH=320' <<<"$geometry"
+    check "the window is 320x200" grep -qx 'HEIGHT=200' <<<"$geometry"
+
+    # "Loading engine, please wait...": 30 characters of 8 pixels, white, centred on (160, 100).
+    # Its box is 40..279 by 100..107; the last glyph, a dot, leaves its right columns blank.
+    loading_shown() {
+        local x0 y0 x1 y1
+        read -r x0 y0 x1 y1 <<<"$(bbox loading 255 255 255 0)"
+        [ "${x0:-}" = 40 ] && [ "$y0" -ge 100 ] && [ "$x1" -ge 270 ] && [ "$x1" -le 279 ] &&
+            [ "$y1" -le 107 ]
+    }
+    wait_for 10 loading loading_shown
+    check "the loading text is white, centred at the middle of the window, on black" \
+        test "$(count loading 0 0 319 199 0 0 0 0)" -eq $((64000 - $(count loading 0 0 319 199 255 255 255 0)))
+    check "the loading text is a text, not a bar" \
+        test "$(count loading 40 100 279 107 255 255 255 0)" -lt 1200
+
+    # The picture loader seeks, which a pipe cannot do, so the pipe makes way for the real
+    # picture while the game is stopped; the interrupted open starts again on the real file.
+    kill -STOP "$GAME_PID"
+    cp "$ASSETS/gfx/title.tga" "$RUN/gfx/title.new"
+    mv -f "$RUN/gfx/title.new" "$RUN/gfx/title.tga"
+    kill -CONT "$GAME_PID"
+    wait_for 10 title is_title title
+    check "the title picture replaces the loading text" \
+        test "$(mismatches title title-file 0 0 320 0 0 319 199)" -lt 320
+
+    close_and_expect_clean_exit
+}
+
+# Without a display the library cannot start: a clear message, a failure status, no crash.
+case_no_display() {
+    use_assets
+    local status
+    (cd "$RUN" && exec env -u DISPLAY PATH="$WORK/bin:$PATH" timeout -s KILL 20 "$GAME" \
+        >"$WORK/stdout" 2>"$WORK/stderr")
+    status=$?
+    log "exit status $status; stderr: $(cat "$WORK/stderr")"
+    check "the game fails with a non-zero status" test "$status" -ne 0
+    check "the game does not crash or hang (status $status)" test "$status" -lt 124
+    check "the message is one line" test "$(grep -c . "$WORK/stderr")" -eq 1
+    check "the message says the game library could not start" \
+        grep -qi 'game library could not start' "$WORK/stderr"
+    check "the message says a graphical (X11) display is needed" \
+        grep -qi 'graphical (X11) display' "$WORK/stderr"
+    check "no message box is tried" test ! -s "$MESSAGES"
+}
+
+# A missing picture ends the game with its numbered report, naming the file.
+case_missing_picture() {
+    start_xvfb
+    copy_assets
+    rm "$RUN/gfx/title.tga"
+    start_game
+    wait_exit 20
+    check "the game fails with a non-zero status (was $STATUS)" test "$STATUS" -ne 0 -a "$STATUS" -lt 128
+    check "the report is exactly 'Error006: Loading bitmap \"gfx/title.tga\" failed' (was '$(cat "$MESSAGES")')" \
+        test "$(cat "$MESSAGES")" = 'Error006: Loading bitmap "gfx/title.tga" failed'
+}
+
+# A sound that the race needs is missing: the race does not start, the report names it.
+case_missing_sound() {
+    start_xvfb
+    copy_assets
+    rm "$RUN/sfx/racecar.wav"
+    start_game
+    find_window
+    sleep 1
+    check "the title needs no race sound" running
+    press Return
+    wait_exit 20
+    check "the game fails with a non-zero status (was $STATUS)" test "$STATUS" -ne 0 -a "$STATUS" -lt 128
+    check "the report is exactly 'Error008: Loading sample \"sfx/racecar.wav\" failed' (was '$(cat "$MESSAGES")')" \
+        test "$(cat "$MESSAGES")" = 'Error008: Loading sample "sfx/racecar.wav" failed'
+}
+
+case ${4:-} in
+window) case_window ;;
+no-display) case_no_display ;;
+missing-picture) case_missing_picture ;;
+missing-sound) case_missing_sound ;;
+*) fail "unknown case '${4:-}'" ;;
+esac
+log "passed"

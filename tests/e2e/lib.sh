@@ -1,0 +1,291 @@
+# Shared by the end-to-end tests: runs the real game in its own X server and drives it like a
+# player. Source it from bash after setting
+#   GAME    the game binary
+#   XCLOSE  the xclose helper (sends the close request of the window's close button)
+#   ASSETS  the folder that holds the game's gfx/ and sfx/ (the repository)
+# Every wait is bounded, and the game and the X server are always stopped on exit.
+
+set -u
+
+TITLE='Gravelmoth - Tarnwick'
+export MAGICK_THREAD_LIMIT=1
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-e2e.XXXXXX")
+RUN=$WORK/run          # the game's working folder
+SHOTS=$WORK/shots      # screenshots, kept when a test fails
+MESSAGES=$WORK/messages # the texts of the game's message boxes, one call after another
+mkdir -p "$RUN" "$SHOTS" "$WORK/bin"
+: >"$MESSAGES"
+
+XVFB_PID=
+GAME_PID=
+WIN=
+STATUS=
+FAILED=0
+POLL=0.25
+
+# The game shows its error reports with xmessage, which would wait for a click. This stand-in
+# records the text (its last argument) and returns at once, as if OK had been pressed.
+cat >"$WORK/bin/xmessage" <<EOF
+#!/bin/sh
+for text in "\$@"; do :; done
+printf '%s\n' "\$text" >>"$MESSAGES"
+exit 101
+EOF
+chmod +x "$WORK/bin/xmessage"
+
+cleanup() {
+    if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then
+        kill -KILL "$GAME_PID" 2>/dev/null
+        wait "$GAME_PID" 2>/dev/null
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+    fi
+    if [ "$FAILED" = 0 ] && [ -z "${E2E_KEEP:-}" ]; then
+        rm -rf "$WORK"
+    else
+        echo "kept for inspection: $WORK"
+    fi
+}
+trap cleanup EXIT
+trap 'FAILED=1; exit 1' INT TERM HUP
+
+log() { printf '[%s] %s\n' "$(date +%T)" "$*"; }
+
+fail() {
+    FAILED=1
+    echo "FAIL: $*" >&2
+    if [ -s "$WORK/stderr" ]; then
+        echo "--- the game's stderr:" >&2
+        grep -v '^ALSA lib' "$WORK/stderr" >&2
+    fi
+    exit 1
+}
+
+check() { # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    "$@" || fail "$what"
+    log "ok: $what"
+}
+
+# Starts an X server of our own on a free display, so tests can run side by side.
+start_xvfb() {
+    local fifo=$WORK/displayfd
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$fifo" \
+        </dev/null >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    local display=
+    read -r -t 20 display <"$fifo" || true
+    rm -f "$fifo"
+    [ -n "$display" ] || fail "Xvfb did not start"
+    export DISPLAY=:$display
+}
+
+# The game reads gfx/ and sfx/ from its working folder: links to the real ones, or with
+# copy_assets copies that a test may damage.
+use_assets() { place_assets ln -s; }
+copy_assets() { place_assets cp -R; }
+place_assets() {
+    local dir
+    for dir in gfx sfx; do
+        [ -d "$ASSETS/$dir" ] || fail "no $dir/ in $ASSETS"
+        "$@" "$ASSETS/$dir" "$RUN/$dir" || fail "cannot place $dir/"
+    done
+}
+
+start_game() {
+    [ -x "$GAME" ] || fail "no game binary at $GAME"
+    (cd "$RUN" && PATH=$WORK/bin:$PATH exec "$GAME" >"$WORK/stdout" 2>"$WORK/stderr") &
+    GAME_PID=$!
+}
+
+# Finds the game's window by its title, waiting for it at most 20 seconds.
+find_window() {
+    WIN=$(timeout 20 xdotool search --sync --limit 1 --name "^$TITLE\$" 2>/dev/null | head -n 1)
+    [ -n "$WIN" ] || fail "the window \"$TITLE\" did not appear"
+}
+
+running() { kill -0 "$GAME_PID" 2>/dev/null; }
+
+# Waits at most SECONDS for the game to end and puts its exit status in STATUS.
+wait_exit() {
+    local seconds=$1 i
+    for ((i = 0; i < seconds * 10; i++)); do
+        running || break
+        sleep 0.1
+    done
+    running && fail "the game did not end within $seconds seconds"
+    wait "$GAME_PID"
+    STATUS=$?
+    GAME_PID=
+}
+
+# A press as a player makes it: the key goes down, stays down for a few ticks, comes up.
+press() {
+    xdotool windowfocus "$WIN" keydown "$1" || fail "xdotool could not press $1"
+    sleep 0.12
+    xdotool keyup "$1" || fail "xdotool could not release $1"
+}
+
+# The window's close button.
+close_window() { "$XCLOSE" "$WIN" || fail "the close request could not be sent"; }
+
+# Takes a screenshot of the window as $SHOTS/NAME.png, plus one line "R G B" per pixel in
+# $SHOTS/NAME.px for the pixel checks below.
+shot() {
+    local name=$1
+    timeout 20 import -window "$WIN" "$SHOTS/$name.png" 2>>"$WORK/import.log" ||
+        fail "no screenshot $name"
+    timeout 20 convert "$SHOTS/$name.png" -depth 8 rgb:- | od -An -v -tu1 -w3 >"$SHOTS/$name.px" ||
+        fail "screenshot $name cannot be read"
+    [ "$(wc -l <"$SHOTS/$name.px")" -eq 64000 ] || fail "screenshot $name is not 320x200"
+}
+
+# Counts the pixels of screenshot NAME in the rectangle X0 Y0 X1 Y1 (inclusive) whose colour is
+# within TOLERANCE of R G B in every channel. The game draws at 16 bits, so a colour reaches the
+# 24-bit screenshot a few steps off: (49, 49, 49) shows as (49, 48, 49).
+count() { # count NAME X0 Y0 X1 Y1 R G B [TOLERANCE]
+    awk -v x0="$2" -v y0="$3" -v x1="$4" -v y1="$5" -v r="$6" -v g="$7" -v b="$8" -v t="${9:-8}" '
+        function near(a, b) { return a - b <= t && b - a <= t }
+        { x = (NR - 1) % 320; y = int((NR - 1) / 320) }
+        x >= x0 && x <= x1 && y >= y0 && y <= y1 && near($1, r) && near($2, g) && near($3, b) { n++ }
+        END { print n + 0 }' "$SHOTS/$1.px"
+}
+
+# Counts the pixels in the rectangle X0 Y0 X1 Y1 that differ between screenshots A and B.
+differ() { # differ A B X0 Y0 X1 Y1
+    paste -d ' ' "$SHOTS/$1.px" "$SHOTS/$2.px" |
+        awk -v x0="$3" -v y0="$4" -v x1="$5" -v y1="$6" '
+        { x = (NR - 1) % 320; y = int((NR - 1) / 320) }
+        x >= x0 && x <= x1 && y >= y0 && y <= y1 && ($1 != $4 || $2 != $5 || $3 != $6) { n++ }
+        END { print n + 0 }'
+}
+
+# Waits at most SECONDS for the predicate (a command, usually testing a fresh screenshot
+# NAME) to hold; a screenshot is taken every POLL seconds.
+wait_for() { # wait_for SECONDS NAME PREDICATE...
+    local seconds=$1 name=$2 i
+    shift 2
+    local polls
+    polls=$(awk -v s="$seconds" -v p="$POLL" 'BEGIN { print int(s / p + 0.5) }')
+    for ((i = 0; i < polls; i++)); do
+        running || fail "the game ended while waiting for $name"
+        shot "$name"
+        "$@" && return 0
+        sleep "$POLL"
+    done
+    fail "$name did not show within $seconds seconds"
+}
+
+# Writes "highscore.sav" as the game stores it: the two numbers as little-endian 32-bit ints.
+write_highscore() { # write_highscore HOURS MINUTES
+    local value byte out=
+    for value in "$1" "$2"; do
+        for byte in 0 1 2 3; do
+            out=$out$(printf '\\%03o' $(((value >> (8 * byte)) & 255)))
+        done
+    done
+    printf '%b' "$out" >"$RUN/highscore.sav"
+}
+
+# Prints the hours and minutes held in "highscore.sav".
+read_highscore() { od -An -v -td4 --endian=little "$RUN/highscore.sav" | tr -s ' \n' '  ' | sed 's/^ //;s/ $//'; }
+
+size_of() { wc -c <"$1" | tr -d ' '; }
+
+# Makes a pixel list NAME.px, like a screenshot's, from a picture FILE, for comparisons.
+# ImageMagick reads a TGA's rows in file order and only notes where its origin is (bottom left
+# unless the header says otherwise); -auto-orient puts the rows the right way up, as the game's
+# library shows them.
+picture() { # picture NAME FILE
+    timeout 20 convert "$2" -auto-orient -depth 8 rgb:- | od -An -v -tu1 -w3 >"$SHOTS/$1.px" ||
+        fail "$2 cannot be read"
+}
+
+# Counts the pixels in the rectangle X0 Y0 X1 Y1 of screenshot A that are more than TOLERANCE
+# off in some channel from picture B placed with its top-left corner at BX BY, leaving out the
+# rectangle SX0 SY0 SX1 SY1 if given. Pixels that are magenta in B (the mask colour, drawn
+# transparent) are skipped.
+mismatches() { # mismatches A B BX BY BW X0 Y0 X1 Y1 [TOLERANCE [SX0 SY0 SX1 SY1]]
+    awk -v bx="$3" -v by="$4" -v bw="$5" -v x0="$6" -v y0="$7" -v x1="$8" -v y1="$9" \
+        -v t="${10:-8}" -v sx0="${11:--1}" -v sy0="${12:--1}" -v sx1="${13:--1}" -v sy1="${14:--1}" '
+        function off(a, b) { return a - b > t || b - a > t }
+        FNR == NR { pic[NR - 1] = $0; next }
+        {
+            x = (FNR - 1) % 320; y = int((FNR - 1) / 320)
+            if (x < x0 || x > x1 || y < y0 || y > y1) next
+            if (x >= sx0 && x <= sx1 && y >= sy0 && y <= sy1) next
+            i = (y - by) * bw + (x - bx)
+            if (x - bx < 0 || x - bx >= bw || !(i in pic)) next
+            split(pic[i], p, " ")
+            if (p[1] == 255 && p[2] == 0 && p[3] == 255) next
+            if (off($1, p[1]) || off($2, p[2]) || off($3, p[3])) n++
+        }
+        END { print n + 0 }' "$SHOTS/$2.px" "$SHOTS/$1.px"
+}
+
+# Prints the bounding box "X0 Y0 X1 Y1" of the pixels of screenshot NAME near colour R G B,
+# or nothing when there are none.
+bbox() { # bbox NAME R G B [TOLERANCE]
+    awk -v r="$2" -v g="$3" -v b="$4" -v t="${5:-8}" '
+        function near(a, b) { return a - b <= t && b - a <= t }
+        near($1, r) && near($2, g) && near($3, b) {
+            x = (NR - 1) % 320; y = int((NR - 1) / 320)
+            if (!n++) { x0 = x1 = x; y0 = y1 = y }
+            if (x < x0) x0 = x; if (x > x1) x1 = x
+            if (y < y0) y0 = y; if (y > y1) y1 = y
+        }
+        END { if (n) print x0, y0, x1, y1 }' "$SHOTS/$1.px"
+}
+
+# The title screen: the title picture, with the best result printed on it in the box
+# 244..283 by 175..182 ("%2i:%2i", 5 characters of 8 pixels centred on x = 264).
+TEXT_BOX="244 175 283 182"
+is_title() { # is_title NAME
+    [ -f "$SHOTS/title-file.px" ] || picture title-file "$ASSETS/gfx/title.tga"
+    # shellcheck disable=SC2086
+    [ "$(mismatches "$1" title-file 0 0 320 0 0 319 199 8 $TEXT_BOX)" -eq 0 ]
+}
+
+# Starts the game and waits for its title screen, as screenshot NAME.
+start_to_title() { # start_to_title NAME
+    start_game
+    find_window
+    wait_for 20 "$1" is_title "$1"
+}
+
+# Sends the close request and expects an orderly end with status 0.
+close_and_expect_clean_exit() {
+    close_window
+    wait_exit 10
+    check "the close button ends the game with status 0 (was $STATUS)" test "$STATUS" -eq 0
+    check "nothing was reported (got '$(cat "$MESSAGES")')" test ! -s "$MESSAGES"
+}
+
+# The race screen: a white field above a black status strip of 9 rows (y = 191..199) that holds
+# the light grey health bar from x = 1 (y = 193..197) and the white clock at the right.
+is_race() { # is_race NAME
+    [ "$(count "$1" 0 191 319 191 0 0 0 0)" -eq 320 ] &&
+        [ "$(count "$1" 0 191 0 199 0 0 0 0)" -eq 9 ] &&
+        [ "$(count "$1" 1 193 1 197 206 206 206 6)" -eq 5 ] &&
+        [ "$(count "$1" 230 192 318 199 255 255 255 0)" -gt 20 ] &&
+        [ "$(count "$1" 0 0 319 190 255 255 255 0)" -gt 30000 ]
+}
+
+# The pause screen: white, a black line across at y = 100 with the grey dot (9 pixels across)
+# of the day's progress on it, and dark grey texts: "-PAUSE-" (blinking) at
+# y = 20, "Press select to quit" at y = 30, the percentage at y = 120 and the clock at y = 130.
+is_pause() { # is_pause NAME
+    [ "$(count "$1" 0 100 319 100 0 0 0 0)" -eq 311 ] &&
+        [ $(($(count "$1" 0 96 319 104 99 99 99 6) + $(count "$1" 0 96 319 104 206 206 206 6))) -ge 40 ] &&
+        [ "$(count "$1" 80 30 239 37 49 49 49 6)" -gt 50 ] &&
+        [ "$(count "$1" 80 120 239 127 49 49 49 6)" -gt 20 ] &&
+        [ "$(count "$1" 80 130 239 137 49 49 49 6)" -gt 50 ] &&
+        [ "$(count "$1" 0 0 319 199 255 255 255 0)" -gt 60000 ]
+}
+pause_word_shown() { is_pause "$1" && [ "$(count "$1" 120 20 199 27 49 49 49 6)" -gt 20 ]; }
+pause_word_hidden() { is_pause "$1" && [ "$(count "$1" 0 0 319 29 255 255 255 0)" -eq 9600 ]; }

@@ -1,0 +1,141 @@
+#!/bin/bash
+# A race from the title screen and back: the race screen, the pause screen, quitting, the close
+# button, a race lost to the enemies, and the result that each leaves in "highscore.sav".
+#   race.sh GAME XCLOSE ASSETS CASE
+# CASE: pause-and-quit | close | damage
+GAME=$1 XCLOSE=$2 ASSETS=$3
+# shellcheck source=SCRIPTDIR/lib.sh
+. "$(dirname "$0")/lib.sh"
+
+now() { date +%s.%N; }
+seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b - a }'; }
+
+# The player's car stands at the left edge, half-way down: its picture's pixels (those that are
+# not the mask colour) are on the screen at x = 0, y = 100 - height / 2. An enemy may cover a
+# few of them.
+car_at_start() { # car_at_start NAME
+    local w h top
+    read -r w h <<<"$(identify -format '%w %h' "$ASSETS/gfx/car.tga")"
+    top=$((100 - (h >> 1)))
+    [ -f "$SHOTS/car-file.px" ] || picture car-file "$ASSETS/gfx/car.tga"
+    [ "$(mismatches "$1" car-file 0 "$top" "$w" 0 "$top" $((w - 1)) $((top + h - 1)))" -le \
+        $((w * h / 20)) ]
+}
+
+# The result in "highscore.sav" is a race clock reached: hours 2, minutes from 30 (the start)
+# up. Prints the race minutes past 2:30.
+saved_minutes() {
+    check "highscore.sav is there after the race" test -f "$RUN/highscore.sav"
+    check "highscore.sav is 8 bytes" test "$(size_of "$RUN/highscore.sav")" -eq 8
+    local hours minutes
+    read -r hours minutes <<<"$(read_highscore)"
+    log "saved result: $hours:$minutes"
+    check "the result is at least 2:30 and before 24:00 (was $hours:$minutes)" \
+        test "$hours" -ge 2 -a "$hours" -lt 24 -a "$minutes" -ge 0 -a "$minutes" -lt 60 -a \
+        $((hours * 60 + minutes)) -ge 150
+    SAVED=$((hours * 60 + minutes - 150))
+}
+
+# Title, race, pause (which blinks), resume, pause again, quit with TAB; back on the title,
+# which shows the saved result; the clock stood still while paused.
+case_pause_and_quit() {
+    start_xvfb
+    use_assets
+    start_to_title title-before
+    local start paused resumed paused2 quit
+
+    press Return
+    start=$(now)
+    wait_for 5 race is_race race
+    check "the car starts at the left edge, half-way down" car_at_start race
+    sleep 1.5
+    press Return
+    paused=$(now)
+    wait_for 5 pause is_pause pause
+    check "the paused race is not drawn" test "$(count pause 0 191 319 191 0 0 0 0)" -lt 20
+    # 2:31 is 10 % of the day (the percentage counts from 0:00): the dot is at x = 33.
+    check "the day's progress shows as a dot at x = 33 on the line" \
+        test "$(count pause 29 100 37 100 0 0 0 0)" -eq 0 -a "$(count pause 28 100 28 100 0 0 0 0)" -eq 1 \
+        -a "$(count pause 38 100 38 100 0 0 0 0)" -eq 1
+    # "-PAUSE-" shows for 32 redraws and hides for 31: both within about two seconds.
+    wait_for 4 pause-word-shown pause_word_shown pause-word-shown
+    wait_for 4 pause-word-hidden pause_word_hidden pause-word-hidden
+    log "ok: \"-PAUSE-\" blinks"
+    sleep 1
+    press Return
+    resumed=$(now)
+    wait_for 5 race-again is_race race-again
+    sleep 1.5
+    press Return
+    paused2=$(now)
+    wait_for 5 pause-again is_pause pause-again
+    check "the pause screen shows the clock, which has gone on" \
+        test "$(differ pause pause-again 80 130 239 137)" -gt 0
+    sleep 3
+    press Tab
+    quit=$(now)
+    wait_for 5 title-after is_title title-after
+
+    # shellcheck disable=SC2086
+    check "the title shows the new best result" test "$(differ title-before title-after $TEXT_BOX)" -gt 0
+    saved_minutes
+    local raced stood
+    raced=$(awk -v a="$start" -v b="$paused" -v c="$resumed" -v d="$paused2" \
+        'BEGIN { print int(b - a + d - c + 0.5) }')
+    stood=$(awk -v a="$paused" -v b="$resumed" -v c="$paused2" -v d="$quit" \
+        'BEGIN { print int(b - a + d - c + 0.5) }')
+    log "about $raced s raced, $stood s paused, $SAVED race minutes past 2:30"
+    check "a race minute passes each second of racing, none while paused" \
+        test "$SAVED" -ge $((raced - 2)) -a "$SAVED" -le $((raced + 1))
+    close_and_expect_clean_exit
+}
+
+# The close button during a race ends the game in an orderly way, and the race's result is
+# still saved.
+case_close() {
+    start_xvfb
+    use_assets
+    start_to_title title
+    press Return
+    wait_for 5 race is_race race
+    sleep 2.5
+    close_and_expect_clean_exit
+    saved_minutes
+    check "the result counts the seconds raced ($SAVED race minutes)" test "$SAVED" -ge 2
+}
+
+# Left alone, the car is worn down by the enemies and the race ends by itself, well before
+# 24:00; the title then shows the saved result.
+case_damage() {
+    start_xvfb
+    use_assets
+    start_to_title title-before
+    press Return
+    local start end
+    start=$(now)
+    wait_for 5 race is_race race
+    POLL=1
+    # The health bar, 160 pixels long at the start, shrinks from the right.
+    hurt() { is_race "$1" && [ "$(count "$1" 1 195 160 195 206 206 206 6)" -lt 150 ]; }
+    wait_for 120 race-hurt hurt race-hurt
+    log "ok: the health bar shrinks after $(seconds_between "$start" "$(now)") s"
+    wait_for 240 title-after is_title title-after
+    end=$(now)
+    log "the race ended by itself after $(seconds_between "$start" "$end") s"
+    # shellcheck disable=SC2086
+    check "the title shows the new best result" test "$(differ title-before title-after $TEXT_BOX)" -gt 0
+    saved_minutes
+    local raced
+    raced=$(awk -v a="$start" -v b="$end" 'BEGIN { print int(b - a + 0.5) }')
+    check "the result is the clock when the race ended ($SAVED race minutes in about $raced s)" \
+        test "$SAVED" -ge $((raced - 4)) -a "$SAVED" -le $((raced + 1))
+    close_and_expect_clean_exit
+}
+
+case ${4:-} in
+pause-and-quit) case_pause_and_quit ;;
+close) case_close ;;
+damage) case_damage ;;
+*) fail "unknown case '${4:-}'" ;;
+esac
+log "passed"
