@@ -1,0 +1,277 @@
+// How much of its 31.25 ms tick budget the race uses: one tick with a full enemy table, one
+// frame against the cheapest frame the window allows, and a whole race's ticks caught up at
+// once. Runs the game's own objects in its real window; the targets are printed, never
+// enforced, so a slow or busy machine cannot fail a build. A broken race (one that does not
+// run all its ticks) does fail.
+#include "car.h"
+#include "game.h"
+#include "globals.h"
+#include "main.h"
+#include "mine.h"
+#include "robot.h"
+#include "stone.h"
+#include "testsupport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// 2:30 to 24:00 at one race minute of 32 ticks per second.
+const int ticksPerRace = (24 * 60 - (2 * 60 + 30)) * 32;
+
+// The race's pictures and sounds: the repository's own when they are there, else plain ones
+// of the same sizes, which cost the same to draw.
+const char* useRaceFiles() {
+    namespace fs = std::filesystem;
+    const fs::path repository = GRAVELMOTH_SOURCE_DIR;
+    if (fs::exists(repository / "gfx/car.tga") && fs::exists(repository / "sfx/racecar.wav")) {
+        fs::create_directory_symlink(repository / "gfx", "gfx");
+        fs::create_directory_symlink(repository / "sfx", "sfx");
+        return "the repository's gfx/ and sfx/";
+    }
+    struct size {
+        const char* name;
+        int w, h;
+        bool masked;
+    };
+    const size pictures[] = {
+        {"gfx/car.tga", 32, 16, true},      {"gfx/explosion.tga", 32, 16, false},
+        {"gfx/enemycar.tga", 32, 16, true}, {"gfx/stone.tga", 14, 12, true},
+        {"gfx/mine.tga", 14, 14, true},     {"gfx/mineexplosion.tga", 24, 24, true},
+        {"gfx/robot.tga", 24, 20, true},    {"gfx/robotbullet.tga", 6, 6, true}};
+    for (const size& picture : pictures)
+        writePicture(picture.name, picture.w, picture.h, picture.masked);
+    for (const char* sample :
+         {"sfx/explosion.wav", "sfx/racecar.wav", "sfx/mineexplosion.wav", "sfx/robotshoot.wav"})
+        writeSound(sample);
+    return "stand-in pictures of the game's sprite sizes";
+}
+
+enemy* newOfKind(int slot) {
+    switch (slot % 4) {
+    case 0:
+        return new stone;
+    case 1:
+        return new mine;
+    case 2:
+        return new enemycar;
+    default:
+        return new robot;
+    }
+}
+
+// A loaded race whose table is kept full of all four kinds and which spawns nothing itself.
+class fullRace {
+  public:
+    fullRace() {
+        loadRace(race);
+        resetRace(race);
+        refill();
+    }
+    ~fullRace() { delete endRace(race); }
+    fullRace(const fullRace&) = delete;
+    fullRace& operator=(const fullRace&) = delete;
+
+    void refill() {
+        race.spawnCountdown = INT_MAX;
+        for (int slot = 0; slot < enemySlots; ++slot)
+            if (!race.enemies[slot])
+                race.enemies[slot] = newOfKind(slot);
+    }
+    int live() const {
+        int count = 0;
+        for (const enemy* slot : race.enemies)
+            count += slot != nullptr;
+        return count;
+    }
+
+    raceState race;
+};
+
+// Enemies that leave during a block are put back before the next one, outside the timing.
+void raceTickFullTable(benchmark::State& state) {
+    using clock = std::chrono::steady_clock;
+    const int block = 4;
+    fullRace full;
+    double live = 0;
+    for (auto _ : state) {
+        full.refill();
+        const clock::time_point start = clock::now();
+        for (int i = 0; i < block; ++i)
+            raceTick(full.race);
+        const clock::time_point end = clock::now();
+        live += full.live();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count() / block);
+    }
+    state.counters["enemies_at_block_end"] = live / static_cast<double>(state.iterations());
+    state.SetItemsProcessed(state.iterations() * block);
+}
+BENCHMARK(raceTickFullTable)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The frame with the most in it: a full table, the shot flash and "Reloading".
+void raceFrame(benchmark::State& state) {
+    fullRace full;
+    full.race.reload = reloadTicks;
+    for (auto _ : state) {
+        drawRace(full.race);
+        show();
+    }
+}
+BENCHMARK(raceFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The cheapest frame there is: clear the buffer, copy it to the window.
+void frameFloor(benchmark::State& state) {
+    for (auto _ : state) {
+        clear_to_color(global::dbuffer, colors::white);
+        show();
+    }
+}
+BENCHMARK(frameFloor)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The same two without the window: what the game itself spends on a frame.
+void raceFrameOffscreen(benchmark::State& state) {
+    fullRace full;
+    full.race.reload = reloadTicks;
+    for (auto _ : state) {
+        drawRace(full.race);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(raceFrameOffscreen)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+void frameFloorOffscreen(benchmark::State& state) {
+    BITMAP* target = create_bitmap(SCREEN_W, SCREEN_H);
+    for (auto _ : state) {
+        clear_to_color(global::dbuffer, colors::white);
+        blit(global::dbuffer, target, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+        benchmark::ClobberMemory();
+    }
+    destroy_bitmap(target);
+}
+BENCHMARK(frameFloorOffscreen)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// A whole race stalled behind and caught up in one pass of the race loop: game() with every
+// tick of the day already pending. It loads the race, runs the 41,280 ticks with spawning as
+// in play (damage running out does not stop a pass), draws one frame and ends at 24:00.
+void wholeRaceCatchUp(benchmark::State& state) {
+    for (auto _ : state) {
+        timerCounter = ticksPerRace;
+        returnStruct* result = game();
+        const int left = timerCounter;
+        const bool wholeDay = result->hours == 24 && result->minutes == 0;
+        delete result;
+        if (left != 0 || !wholeDay) {
+            state.SkipWithError("the race did not run every pending tick to 24:00");
+            break;
+        }
+    }
+    state.counters["ticks"] = ticksPerRace;
+}
+BENCHMARK(wholeRaceCatchUp)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The ticks alone, without the loading and the last frame.
+void wholeRaceTicks(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        raceState race;
+        loadRace(race);
+        resetRace(race);
+        state.ResumeTiming();
+        for (int i = 0; i < ticksPerRace; ++i)
+            raceTick(race);
+        state.PauseTiming();
+        const bool wholeDay = race.hours == 24 && race.minutes == 0 && !run;
+        delete endRace(race);
+        state.ResumeTiming();
+        if (!wholeDay) {
+            state.SkipWithError("the race clock did not reach 24:00");
+            break;
+        }
+    }
+}
+BENCHMARK(wholeRaceTicks)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Prints as usual, then each figure against its target; remembers whether any run failed.
+class figuresReporter : public benchmark::ConsoleReporter {
+  public:
+    figuresReporter() : benchmark::ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred) {
+                failed = true;
+                continue;
+            }
+            const std::string name = run.run_name.function_name;
+            const double seconds =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            // With repetitions the median stands for them all.
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                figures[name] = seconds, fromMedian[name] = true;
+            else if (run.run_type == Run::RT_Iteration && !fromMedian[name])
+                figures[name] = seconds;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void summary() {
+        std::printf("\nAgainst the targets (not enforced):\n");
+        target("raceTickFullTable", 1e6, "us", "one race tick, 32 enemies", 2);
+        ratio("raceFrame", "frameFloor", "race frame / clear+blit to the window", 2);
+        ratio("raceFrameOffscreen", "frameFloorOffscreen", "race frame / clear+blit offscreen", 2);
+        target("wholeRaceCatchUp", 1e3, "ms", "41,280 ticks caught up by game()", 100);
+        target("wholeRaceTicks", 1e3, "ms", "41,280 raceTick calls", 100);
+    }
+
+    bool failed = false;
+
+  private:
+    bool has(const std::string& name) const { return figures.count(name) != 0; }
+    static const char* verdict(bool met) { return met ? "met" : "MISSED"; }
+
+    void target(const std::string& name, double scale, const char* unit, const char* what,
+                double limit) {
+        if (!has(name))
+            return;
+        const double value = figures[name] * scale;
+        std::printf("  %-42s %10.3f %s   target < %g %s: %s\n", what, value, unit, limit, unit,
+                    verdict(value < limit));
+    }
+    void ratio(const std::string& name, const std::string& floor, const char* what, double limit) {
+        if (!has(name) || !has(floor))
+            return;
+        const double value = figures[name] / figures[floor];
+        std::printf("  %-42s %10.3f x    target <= %g x: %s\n", what, value, limit,
+                    verdict(value <= limit));
+    }
+
+    std::map<std::string, double> figures;
+    std::map<std::string, bool> fromMedian;
+};
+
+} // namespace
+
+// The game's objects bring their own main; the linker's --wrap=main sends the C runtime here.
+extern "C" int __wrap_main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 2;
+    startGameFrame();
+    scratchFolder folder;
+    std::printf("Race files: %s\n", useRaceFiles());
+    std::srand(1);
+    figuresReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    reporter.summary();
+    return reporter.failed ? 1 : 0;
+}
