@@ -1,0 +1,79 @@
+// Writes every picture and sound of the game from the sources in this folder:
+//   makeassets OUTPUT [ART]
+// OUTPUT receives gfx/, sfx/ and linux/gravelmoth.png; ART is the folder of sprite grids and
+// defaults to the one in the source tree. The output is the same, byte for byte, on every run.
+#include "picture.h"
+#include "sounds.h"
+#include "title.h"
+
+#include <allegro.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#ifndef GRAVELMOTH_ART_DIR
+#define GRAVELMOTH_ART_DIR "art"
+#endif
+
+namespace {
+
+// Every sprite with its size. The sizes are part of the game: the car's size sets the shot's
+// area, and every height enters where enemies may appear.
+struct spriteFile {
+    const char* name;
+    int width;
+    int height;
+    picture sprites::*slot;
+};
+
+const spriteFile spriteFiles[] = {
+    {"car", 32, 16, &sprites::car},         {"enemycar", 32, 16, &sprites::enemyCar},
+    {"stone", 14, 12, &sprites::stone},     {"mine", 14, 14, &sprites::mine},
+    {"robot", 24, 20, &sprites::robot},     {"robotbullet", 6, 6, &sprites::robotBullet},
+    {"explosion", 32, 16, &sprites::flash}, {"mineexplosion", 24, 24, &sprites::mineExplosion},
+    {"moth", 24, 16, &sprites::moth},
+};
+
+void writeAssets(const std::string& output, const std::string& artFolder) {
+    const palette colours = readPalette(artFolder + "/palette.txt");
+    sprites art;
+    for (const spriteFile& file : spriteFiles) {
+        art.*file.slot =
+            readSprite(artFolder + "/" + file.name + ".txt", colours, file.width, file.height);
+        // The moth appears only on the title.
+        if (file.slot != &sprites::moth)
+            writeFile(output + "/gfx/" + file.name + ".tga", tgaBytes(art.*file.slot));
+    }
+    writeFile(output + "/gfx/title.tga", tgaBytes(titlePicture(art)));
+    writeFile(output + "/linux/gravelmoth.png", pngBytes(iconPicture(art)));
+
+    writeFile(output + "/sfx/racecar.wav", wavBytes(engineLoop()));
+    writeFile(output + "/sfx/explosion.wav", wavBytes(shotBlast()));
+    writeFile(output + "/sfx/mineexplosion.wav", wavBytes(mineBoom()));
+    writeFile(output + "/sfx/robotshoot.wav", wavBytes(laserZap()));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER [ART-FOLDER]\n", argv[0]);
+        return 2;
+    }
+    // No display is needed: the library only lends its font and its drawing.
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+        std::fprintf(stderr, "makeassets: the library did not start: %s\n", allegro_error);
+        return 1;
+    }
+    try {
+        writeAssets(argv[1], argc == 3 ? argv[2] : GRAVELMOTH_ART_DIR);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "makeassets: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
+}
+END_OF_MAIN()

@@ -1,0 +1,63 @@
+// Pictures as the asset generator handles them: plain 24-bit pixels in memory, read from the
+// character grids in art/ and written out as TGA or PNG files.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct rgb {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+    bool operator==(const rgb& other) const { return r == other.r && g == other.g && b == other.b; }
+    bool operator!=(const rgb& other) const { return !(*this == other); }
+};
+
+// The game draws every sprite with masked_blit: this colour stays transparent.
+const rgb maskColour{255, 0, 255};
+
+class picture {
+  public:
+    picture() = default;
+    picture(int width, int height, rgb fill);
+    int width() const { return w; }
+    int height() const { return h; }
+    rgb& at(int x, int y) { return pixels[static_cast<size_t>(y * w + x)]; }
+    const rgb& at(int x, int y) const { return pixels[static_cast<size_t>(y * w + x)]; }
+    // Copies every pixel of other that is not the mask colour, with its top-left at (x, y);
+    // what falls outside is cut off.
+    void paste(const picture& other, int x, int y);
+    // The picture made larger by whole pixels, each one becoming a factor by factor block.
+    picture scaled(int factor) const;
+
+  private:
+    int w = 0;
+    int h = 0;
+    std::vector<rgb> pixels;
+};
+
+using palette = std::map<char, rgb>;
+
+// Reads a palette file: one colour a line, a character and then red, green and blue (0..255).
+// Lines starting with '#' and text after a '#' that follows the numbers are comments.
+palette readPalette(const std::string& file);
+// Reads a sprite: every non-empty line that does not start with '#' is one row of pixels, one
+// palette character per pixel. All rows must be equally long and the size must be the one
+// asked for, so an edit cannot change a sprite's size (and with it the game) unnoticed.
+picture readSprite(const std::string& file, const palette& colours, int width, int height);
+
+// An uncompressed 24-bit TGA file.
+std::string tgaBytes(const picture& image);
+// A 32-bit RGBA PNG file in which the mask colour becomes fully transparent. The image data
+// is stored, not compressed: it needs nothing beyond the two checksums.
+std::string pngBytes(const picture& image);
+
+std::uint32_t crc32(const std::string& bytes, size_t from = 0, size_t size = std::string::npos);
+std::uint32_t adler32(const std::string& bytes);
+
+// Reads a whole file; throws std::runtime_error when it cannot.
+std::string readFile(const std::string& file);
+// Writes a whole file, making its folder first; throws std::runtime_error when it cannot.
+void writeFile(const std::string& file, const std::string& bytes);

@@ -1,0 +1,226 @@
+#include "sounds.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+const double pi = 3.14159265358979323846;
+
+// sin(2 pi turns), from a plain polynomial: the same result on every machine.
+double wave(double turns) {
+    double t = turns - std::floor(turns); // 0 .. 1
+    // Fold onto a quarter turn: sin is odd around 1/2 and even around 1/4.
+    double sign = 1;
+    if (t >= 0.5) {
+        t -= 0.5;
+        sign = -1;
+    }
+    if (t > 0.25)
+        t = 0.5 - t;
+    const double x = 2 * pi * t; // 0 .. pi/2
+    const double x2 = x * x;
+    double term = x;
+    double sum = x;
+    for (int n = 1; n <= 8; ++n) {
+        term *= -x2 / ((2 * n) * (2 * n + 1));
+        sum += term;
+    }
+    return sign * sum;
+}
+
+// e to the power x for the modest x used here, from a series and exact halvings.
+double expo(double x) {
+    int halvings = 0;
+    while (x < -0.5 || x > 0.5) {
+        x /= 2;
+        ++halvings;
+    }
+    double term = 1;
+    double sum = 1;
+    for (int n = 1; n <= 12; ++n) {
+        term *= x / n;
+        sum += term;
+    }
+    while (halvings-- > 0)
+        sum *= sum;
+    return sum;
+}
+
+// Rounds hard peaks off gently: roughly linear for small values, never beyond +-1.
+double soften(double x) {
+    return x / (1 + std::fabs(x));
+}
+
+// A fixed-seed noise source (xorshift), so the noise is the same in every build.
+class noise {
+  public:
+    explicit noise(std::uint32_t seed) : state(seed) {}
+    double next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state / 2147483648.0 - 1; // -1 .. 1
+    }
+
+  private:
+    std::uint32_t state;
+};
+
+// A one-pole low-pass filter; k near 0 is dark, near 1 passes almost everything.
+class lowPass {
+  public:
+    double operator()(double in, double k) { return value += k * (in - value); }
+    double value = 0;
+};
+
+// Scales the samples so that the loudest one reaches peak.
+void normalise(waveform& samples, double peak) {
+    double loudest = 0;
+    for (double sample : samples)
+        loudest = std::fmax(loudest, std::fabs(sample));
+    if (loudest > 0)
+        for (double& sample : samples)
+            sample *= peak / loudest;
+}
+
+// A few milliseconds of fade at both ends, so a one-shot sound starts and stops without a click.
+void fadeEnds(waveform& samples, int in, int out) {
+    const int size = static_cast<int>(samples.size());
+    for (int i = 0; i < in && i < size; ++i)
+        samples[static_cast<size_t>(i)] *= static_cast<double>(i) / in;
+    for (int i = 0; i < out && i < size; ++i)
+        samples[static_cast<size_t>(size - 1 - i)] *= static_cast<double>(i) / out;
+}
+
+double seconds(int sample) {
+    return static_cast<double>(sample) / sampleRate;
+}
+
+} // namespace
+
+// Each period is one firing of the engine: a hard pulse that rings and decays, over a buzzing
+// sawtooth, with a breath of exhaust noise. Four cylinders fire with slightly different
+// strength, which gives the note its rough beat. Everything repeats after the whole loop, the
+// noise included, and the filter runs round the loop until it has settled, so the last sample
+// leads into the first as smoothly as any two neighbours do.
+waveform engineLoop() {
+    const int size = enginePeriod * enginePeriods;
+    const double cylinders[4] = {1.0, 0.78, 0.92, 0.7};
+    noise hiss(0x6a11e7u);
+    waveform raw(static_cast<size_t>(size));
+    for (int i = 0; i < size; ++i) {
+        const int firing = i / enginePeriod;
+        const double phase = static_cast<double>(i % enginePeriod) / enginePeriod;
+        const double strength = cylinders[firing % 4] * (1 + 0.06 * wave(firing / 14.0));
+        const double pulse = expo(-phase * 6) * wave(phase * 2.5 + 0.25) * strength;
+        const double saw = 1 - 2 * phase;
+        const double puff = hiss.next() * expo(-phase * 4) * strength;
+        raw[static_cast<size_t>(i)] = 1.1 * pulse + 0.35 * saw + 0.45 * puff;
+    }
+    lowPass body;
+    waveform samples(raw.size());
+    for (int pass = 0; pass < 3; ++pass)
+        for (size_t i = 0; i < raw.size(); ++i)
+            samples[i] = body(raw[i], 0.28);
+    for (double& sample : samples)
+        sample = soften(2.2 * sample);
+    normalise(samples, 0.55);
+    return samples;
+}
+
+// A crack of bright noise, a body of darkening noise and a quick falling thump.
+waveform shotBlast() {
+    const int size = sampleRate * 45 / 100;
+    noise blast(0x5407u);
+    lowPass tone;
+    waveform samples(static_cast<size_t>(size));
+    double thumpPhase = 0;
+    for (int i = 0; i < size; ++i) {
+        const double t = seconds(i);
+        const double crack = blast.next() * expo(-t / 0.006);
+        const double rumble = tone(blast.next(), 0.05 + 0.6 * expo(-t / 0.04));
+        thumpPhase += (45 + 150 * expo(-t / 0.03)) / sampleRate;
+        const double thump = wave(thumpPhase) * expo(-t / 0.09);
+        const double body = rumble * (expo(-t / 0.06) + 0.35 * expo(-t / 0.18));
+        samples[static_cast<size_t>(i)] = soften(1.6 * (0.6 * crack + 2.2 * body + 0.9 * thump));
+    }
+    fadeEnds(samples, 22, sampleRate / 25);
+    normalise(samples, 0.9);
+    return samples;
+}
+
+// A deep falling thump under a long roll of dark noise, with crackles as debris comes down.
+waveform mineBoom() {
+    const int size = sampleRate * 95 / 100;
+    noise blast(0xb00au);
+    noise crackle(0xc4ac1eu);
+    lowPass dark;
+    lowPass darker;
+    waveform samples(static_cast<size_t>(size));
+    double thumpPhase = 0;
+    for (int i = 0; i < size; ++i) {
+        const double t = seconds(i);
+        const double attack = t < 0.004 ? t / 0.004 : 1;
+        const double roll = darker(dark(blast.next(), 0.12 * expo(-t / 0.3) + 0.02), 0.25);
+        thumpPhase += (28 + 80 * expo(-t / 0.08)) / sampleRate;
+        const double thump = wave(thumpPhase) * expo(-t / 0.25);
+        const double spark = crackle.next();
+        const double pop = std::fabs(spark) > 0.996 ? spark * expo(-t / 0.35) : 0;
+        const double body = roll * (expo(-t / 0.22) + 0.4 * expo(-t / 0.6));
+        samples[static_cast<size_t>(i)] =
+            soften(2.4 * attack * (4.5 * body + 0.9 * thump) + 0.8 * pop);
+    }
+    fadeEnds(samples, 22, sampleRate / 10);
+    normalise(samples, 0.95);
+    return samples;
+}
+
+// Two square-ish voices a fifth apart that sweep down fast, with a buzzing ring on top.
+waveform laserZap() {
+    const int size = sampleRate * 22 / 100;
+    waveform samples(static_cast<size_t>(size));
+    double phase = 0;
+    double upper = 0;
+    for (int i = 0; i < size; ++i) {
+        const double t = seconds(i);
+        const double pitch = 300 + 2100 * expo(-t / 0.045);
+        phase += pitch / sampleRate;
+        upper += 1.5 * pitch / sampleRate;
+        const double square = soften(6 * wave(phase));
+        const double fifth = soften(4 * wave(upper));
+        const double ring = 0.75 + 0.25 * wave(t * 70);
+        const double level = expo(-t / 0.07);
+        samples[static_cast<size_t>(i)] = (0.7 * square + 0.3 * fifth) * ring * level;
+    }
+    fadeEnds(samples, 44, sampleRate / 50);
+    normalise(samples, 0.7);
+    return samples;
+}
+
+static void putLittle(std::string& bytes, std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        bytes += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+std::string wavBytes(const waveform& samples) {
+    const std::uint32_t dataSize = static_cast<std::uint32_t>(samples.size() * 2);
+    std::string bytes = "RIFF";
+    putLittle(bytes, 36 + dataSize, 4);
+    bytes += "WAVEfmt ";
+    putLittle(bytes, 16, 4);             // size of the format chunk
+    putLittle(bytes, 1, 2);              // PCM
+    putLittle(bytes, 1, 2);              // mono
+    putLittle(bytes, sampleRate, 4);     // samples a second
+    putLittle(bytes, sampleRate * 2, 4); // bytes a second
+    putLittle(bytes, 2, 2);              // bytes a sample
+    putLittle(bytes, 16, 2);             // bits a sample
+    bytes += "data";
+    putLittle(bytes, dataSize, 4);
+    for (double sample : samples) {
+        const double clamped = std::fmax(-1.0, std::fmin(1.0, sample));
+        const long value = std::lround(clamped * 32767);
+        putLittle(bytes, static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) & 0xffffu, 2);
+    }
+    return bytes;
+}

@@ -1,0 +1,283 @@
+#include "title.h"
+
+#include <allegro.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// The greys of the game's interface.
+const int black = 0;
+const int veryDarkGrey = 49;
+const int darkGrey = 99;
+const int grey = 156;
+const int lightGrey = 206;
+const int white = 255;
+
+int colour(int r, int g, int b) {
+    return makecol_depth(24, r, g, b);
+}
+int shade(int level) {
+    return colour(level, level, level);
+}
+
+// A 24-bit library bitmap that frees itself.
+class canvas {
+  public:
+    canvas(int width, int height) : bitmap(create_bitmap_ex(24, width, height)) {
+        if (!bitmap)
+            throw std::runtime_error("cannot create a bitmap");
+    }
+    explicit canvas(const picture& image) : canvas(image.width(), image.height()) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const rgb& pixel = image.at(x, y);
+                putpixel(bitmap, x, y, colour(pixel.r, pixel.g, pixel.b));
+            }
+    }
+    ~canvas() { destroy_bitmap(bitmap); }
+    canvas(const canvas&) = delete;
+    canvas& operator=(const canvas&) = delete;
+    operator BITMAP*() const { return bitmap; }
+
+    picture toPicture() const {
+        picture image(bitmap->w, bitmap->h, maskColour);
+        for (int y = 0; y < bitmap->h; ++y)
+            for (int x = 0; x < bitmap->w; ++x) {
+                const int pixel = getpixel(bitmap, x, y);
+                image.at(x, y) = rgb{static_cast<std::uint8_t>(getr_depth(24, pixel)),
+                                     static_cast<std::uint8_t>(getg_depth(24, pixel)),
+                                     static_cast<std::uint8_t>(getb_depth(24, pixel))};
+            }
+        return image;
+    }
+
+  private:
+    BITMAP* bitmap;
+};
+
+void paste(BITMAP* target, const picture& sprite, int x, int y) {
+    canvas source(sprite);
+    masked_blit(source, target, 0, 0, x, y, sprite.width(), sprite.height());
+}
+
+void text(BITMAP* target, const std::string& words, int x, int y, int level) {
+    textout_ex(target, font, words.c_str(), x, y, shade(level), -1);
+}
+
+void centredText(BITMAP* target, const std::string& words, int x, int y, int level) {
+    textout_centre_ex(target, font, words.c_str(), x, y, shade(level), -1);
+}
+
+int textWidth(const std::string& words) {
+    return text_length(font, words.c_str());
+}
+
+// The 8-pixel font blown up to scaleX by scaleY pixels a font pixel.
+void bigText(BITMAP* target, const std::string& words, int x, int y, int scaleX, int scaleY,
+             int level) {
+    const int width = textWidth(words);
+    canvas small(width, 8);
+    clear_to_color(small, colour(255, 0, 255));
+    textout_ex(small, font, words.c_str(), 0, 0, shade(level), -1);
+    masked_stretch_blit(small, target, 0, 0, width, 8, x, y, width * scaleX, 8 * scaleY);
+}
+
+// A key cap with a label: a white face with a black rim and a grey lower edge. Returns its
+// width.
+const int capHeight = 13;
+
+int capWidth(const std::string& label) {
+    return textWidth(label) + 7;
+}
+
+void capFrame(BITMAP* target, int x, int y, int width) {
+    rectfill(target, x + 1, y, x + width - 2, y + capHeight - 1, shade(black));
+    rectfill(target, x, y + 1, x + width - 1, y + capHeight - 2, shade(black));
+    rectfill(target, x + 1, y + 1, x + width - 2, y + capHeight - 3, shade(white));
+    hline(target, x + 1, y + capHeight - 3, x + width - 2, shade(grey));
+    hline(target, x + 2, y + capHeight - 2, x + width - 3, shade(darkGrey));
+}
+
+int keyCap(BITMAP* target, int x, int y, const std::string& label) {
+    const int width = capWidth(label);
+    capFrame(target, x, y, width);
+    text(target, label, x + 4, y + 2, black);
+    return width;
+}
+
+enum class arrow { up, down, left, right };
+
+// A key cap with an arrow drawn on it, since the font has no arrows.
+int arrowCap(BITMAP* target, int x, int y, arrow direction) {
+    const int width = 13;
+    capFrame(target, x, y, width);
+    const int cx = x + 6;
+    const int cy = y + 5;
+    const int ink = shade(black);
+    switch (direction) {
+    case arrow::up:
+        triangle(target, cx, cy - 3, cx - 3, cy + 1, cx + 3, cy + 1, ink);
+        vline(target, cx, cy + 1, cy + 3, ink);
+        break;
+    case arrow::down:
+        triangle(target, cx, cy + 3, cx - 3, cy - 1, cx + 3, cy - 1, ink);
+        vline(target, cx, cy - 3, cy - 1, ink);
+        break;
+    case arrow::left:
+        triangle(target, cx - 3, cy, cx + 1, cy - 3, cx + 1, cy + 3, ink);
+        hline(target, cx + 1, cy, cx + 3, ink);
+        break;
+    case arrow::right:
+        triangle(target, cx + 3, cy, cx - 1, cy - 3, cx - 1, cy + 3, ink);
+        hline(target, cx - 3, cy, cx - 1, ink);
+        break;
+    }
+    return width;
+}
+
+// A framed panel with a one-pixel black rim and a dark shadow to the lower right.
+void panel(BITMAP* target, int left, int top, int right, int bottom, int fill) {
+    rectfill(target, left + 2, top + 2, right + 2, bottom + 2, shade(darkGrey));
+    rectfill(target, left, top, right, bottom, shade(black));
+    rectfill(target, left + 1, top + 1, right - 1, bottom - 1, shade(fill));
+}
+
+// The band at the top: the name, large, between two moths.
+void drawName(BITMAP* target, const sprites& art) {
+    rectfill(target, 0, 0, 319, 37, shade(black));
+    hline(target, 0, 38, 319, shade(darkGrey));
+    const std::string name = "Gravelmoth";
+    const int width = textWidth(name) * 3;
+    const int x = (320 - width) / 2;
+    bigText(target, name, x + 2, 4, 3, 3, darkGrey);
+    bigText(target, name, x, 2, 3, 3, white);
+    paste(target, art.moth, x - 34, 5);
+    paste(target, art.moth, x + width + 10, 5);
+    centredText(target, "a race against the clock", 160, 28, grey);
+}
+
+// A slice of a race, as wide as the screen and at the sprites' real size: the player fires to
+// the right and sets off a mine, a chasing car comes in from the left, a robot drops a bullet,
+// stones slide past. The status strip at its bottom is the race's own.
+void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
+    hline(target, 0, top, 319, shade(black));
+    canvas road(320, roadHeight + 9);
+    clear_to_color(road, shade(white));
+
+    // Speed lines behind what slides along with the road.
+    const int streak = shade(lightGrey);
+    hline(road, 252, 11, 268, streak);
+    hline(road, 256, 15, 266, streak);
+    hline(road, 166, 41, 182, streak);
+    hline(road, 170, 45, 180, streak);
+    hline(road, 306, 31, 319, streak);
+    hline(road, 308, 37, 319, streak);
+
+    paste(road, art.stone, 236, 7);
+    paste(road, art.stone, 150, 37);
+    paste(road, art.mine, 290, 27);
+    paste(road, art.robot, 192, 0);
+    paste(road, art.robotBullet, 184, 26);
+    paste(road, art.enemyCar, -8, 31);
+    const int carX = 52;
+    const int carTop = 17;
+    paste(road, art.car, carX, carTop);
+    paste(road, art.flash, carX + art.car.width(), carTop);
+    paste(road, art.mineExplosion, carX + 2 * art.car.width() + 2, carTop - 4);
+
+    // The status strip: health, "Reloading" and the clock, where the race draws them.
+    const int strip = roadHeight;
+    rectfill(road, 0, strip, 319, strip + 8, shade(black));
+    rectfill(road, 1, strip + 2, 118, strip + 6, shade(lightGrey));
+    text(road, "Reloading", 160 - 3, strip + 1, grey);
+    textout_right_ex(road, font, "Time: 14:05", 318, strip + 1, shade(white), -1);
+    blit(road, target, 0, 0, 0, top + 1, 320, roadHeight + 9);
+    hline(target, 0, top + roadHeight + 10, 319, shade(darkGrey));
+}
+
+// What the keys do in a race, in two columns under a heading.
+void drawRaceKeys(BITMAP* target, int left, int top) {
+    text(target, "IN THE RACE", left, top, veryDarkGrey);
+    hline(target, left, top + 9, left + textWidth("IN THE RACE"), shade(veryDarkGrey));
+    const int rowY[3] = {top + 13, top + 27, top + 41};
+    int x = left;
+    x += arrowCap(target, x, rowY[0], arrow::up) + 2;
+    x += arrowCap(target, x, rowY[0], arrow::down) + 5;
+    text(target, "move", x, rowY[0] + 3, black);
+    x = left;
+    x += arrowCap(target, x, rowY[1], arrow::left) + 2;
+    x += arrowCap(target, x, rowY[1], arrow::right) + 5;
+    text(target, "speed", x, rowY[1] + 3, black);
+    x = left;
+    x += keyCap(target, x, rowY[2], "ENTER") + 5;
+    text(target, "pause", x, rowY[2] + 3, black);
+
+    const int column = left + 112;
+    x = column + keyCap(target, column, rowY[0], "L-CTRL") + 5;
+    text(target, "fire left", x, rowY[0] + 3, black);
+    x = column + keyCap(target, column, rowY[1], "ALT") + 5;
+    text(target, "fire right", x, rowY[1] + 3, black);
+    x = column + keyCap(target, column, rowY[2], "TAB") + 5;
+    text(target, "quit", x, rowY[2] + 3, black);
+    text(target, "(paused)", x + 36, rowY[2] + 3, darkGrey);
+}
+
+// What the keys do here, on the title.
+void drawTitleKeys(BITMAP* target, int left, int top) {
+    hline(target, left, top - 4, left + 212, shade(grey));
+    int x = left;
+    x += keyCap(target, x, top, "ENTER") + 5;
+    text(target, "start a race", x, top + 3, black);
+    x = left;
+    x += keyCap(target, x, top + 16, "ALT") + 2;
+    x += keyCap(target, x, top + 16, "L-CTRL") + 2;
+    x += keyCap(target, x, top + 16, "TAB") + 5;
+    text(target, "quit game", x, top + 19, black);
+}
+
+// The frame round the best result. The game prints the result itself, so the inside stays
+// plain white.
+void drawBestFrame(BITMAP* target) {
+    panel(target, bestCentreX - 34, 161, bestCentreX + 34, 192, white);
+    rectfill(target, bestCentreX - 33, 162, bestCentreX + 33, 170, shade(veryDarkGrey));
+    centredText(target, "BEST", bestCentreX, 162, white);
+}
+
+} // namespace
+
+picture titlePicture(const sprites& art) {
+    canvas title(320, 200);
+    clear_to_color(title, shade(lightGrey));
+    drawName(title, art);
+    drawRace(title, art, 41, 51);
+    drawRaceKeys(title, 8, 106);
+    drawTitleKeys(title, 8, 167);
+    drawBestFrame(title);
+    return title.toPicture();
+}
+
+// A rounded square, filled.
+static void roundedBox(BITMAP* target, int left, int top, int right, int bottom, int radius,
+                       int fill) {
+    rectfill(target, left + radius, top, right - radius, bottom, fill);
+    rectfill(target, left, top + radius, right, bottom - radius, fill);
+    circlefill(target, left + radius, top + radius, radius, fill);
+    circlefill(target, right - radius, top + radius, radius, fill);
+    circlefill(target, left + radius, bottom - radius, radius, fill);
+    circlefill(target, right - radius, bottom - radius, radius, fill);
+}
+
+// The player's car speeding over a white tile with a dark rim, as the desktop shows the game.
+picture iconPicture(const sprites& art) {
+    canvas icon(48, 48);
+    clear_to_color(icon, colour(255, 0, 255));
+    roundedBox(icon, 0, 0, 47, 47, 8, shade(black));
+    roundedBox(icon, 2, 2, 45, 45, 6, shade(white));
+    hline(icon, 5, 19, 12, shade(grey));
+    hline(icon, 3, 23, 10, shade(lightGrey));
+    hline(icon, 5, 27, 12, shade(grey));
+    paste(icon, art.car, 13, 15);
+    return icon.toPicture();
+}
