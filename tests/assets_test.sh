@@ -1,0 +1,65 @@
+#!/bin/sh
+# The game's pictures, sounds and icon are made by tools/makeassets from the sources in tools/
+# and committed so that the game runs straight from a clone. This test fails when a committed
+# file is missing or differs from what the generator writes now, and when the library cannot
+# load a file or a file breaks a rule the game relies on.
+#   assets_test.sh MAKEASSETS CHECKASSETS SOURCE-FOLDER
+set -eu
+makeassets=$1
+checkassets=$2
+source=$3
+
+files="gfx/title.tga gfx/car.tga gfx/explosion.tga gfx/stone.tga gfx/enemycar.tga
+gfx/mine.tga gfx/mineexplosion.tga gfx/robot.tga gfx/robotbullet.tga
+sfx/racecar.wav sfx/explosion.wav sfx/mineexplosion.wav sfx/robotshoot.wav
+linux/gravelmoth.png"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$makeassets" "$work/first"
+"$makeassets" "$work/second"
+
+status=0
+for file in $files; do
+    if [ ! -f "$work/first/$file" ]; then
+        echo "$file: the generator did not write it"
+        status=1
+    elif ! cmp -s "$work/first/$file" "$work/second/$file"; then
+        echo "$file: two runs of the generator wrote different bytes"
+        status=1
+    elif [ ! -f "$source/$file" ]; then
+        echo "$file: missing from the repository"
+        status=1
+    elif ! cmp -s "$work/first/$file" "$source/$file"; then
+        echo "$file: differs from the generator's output (regenerate it with makeassets)"
+        status=1
+    fi
+done
+
+# Every file the generator writes is one the game or the install uses, and is listed above.
+for written in $(cd "$work/first" && find . -type f | sed 's|^\./||' | sort); do
+    case " $(echo $files) " in
+    *" $written "*) ;;
+    *)
+        echo "$written: written by the generator but not checked here"
+        status=1
+        ;;
+    esac
+done
+
+"$checkassets" "$source" || status=1
+
+# The icon is decoded by a program that did not write it.
+if command -v identify >/dev/null 2>&1; then
+    icon=$(MAGICK_THREAD_LIMIT=1 identify -regard-warnings -format '%w %h %[channels]' \
+        "$source/linux/gravelmoth.png" 2>&1) || icon="undecodable: $icon"
+    if [ "$icon" != "48 48 srgba" ]; then
+        echo "linux/gravelmoth.png: expected a 48x48 RGBA PNG, found $icon"
+        status=1
+    fi
+else
+    echo "identify (ImageMagick) not found: the icon was not decoded"
+fi
+
+[ $status -eq 0 ] && echo "all assets match their sources and keep the game's rules"
+exit $status

@@ -1,0 +1,301 @@
+// Loads every picture and sound of the game through the library, as the game does, and checks
+// the rules the game relies on:
+//   checkassets FOLDER
+// where FOLDER holds gfx/ and sfx/. Prints one line for each broken rule and fails if any is.
+#include <allegro.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+int failures = 0;
+
+void fail(const std::string& file, const std::string& problem) {
+    std::printf("%s: %s\n", file.c_str(), problem.c_str());
+    ++failures;
+}
+
+std::string size(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// A picture loaded twice: at 24 bits for its exact colours, and at 16 bits as the game sees it,
+// where every colour close enough to magenta turns into the mask.
+struct loaded {
+    BITMAP* exact = nullptr;
+    BITMAP* game = nullptr;
+    ~loaded() {
+        if (exact)
+            destroy_bitmap(exact);
+        if (game)
+            destroy_bitmap(game);
+    }
+};
+
+bool load(const std::string& file, loaded& picture) {
+    set_color_depth(24);
+    picture.exact = load_bitmap(file.c_str(), nullptr);
+    set_color_depth(16);
+    picture.game = load_bitmap(file.c_str(), nullptr);
+    if (!picture.exact || !picture.game) {
+        fail(file, "load_bitmap cannot load it");
+        return false;
+    }
+    return true;
+}
+
+struct colour {
+    int r, g, b;
+    bool magenta() const { return r == 255 && g == 0 && b == 255; }
+    bool dark() const { return r * 299 + g * 587 + b * 114 <= 100 * 1000; }
+    bool white() const { return r == 255 && g == 255 && b == 255; }
+    bool light() const { return r >= 200 && g >= 200 && b >= 200; }
+};
+
+colour at(BITMAP* picture, int x, int y) {
+    const int pixel = getpixel(picture, x, y);
+    return {getr24(pixel), getg24(pixel), getb24(pixel)};
+}
+
+// The mask at 16 bits must be exactly the magenta at 24: a colour that is nearly magenta
+// would vanish in the game by accident.
+void checkMask(const std::string& file, const loaded& picture) {
+    int stray = 0;
+    for (int y = 0; y < picture.exact->h; ++y)
+        for (int x = 0; x < picture.exact->w; ++x) {
+            const bool masked = getpixel(picture.game, x, y) == bitmap_mask_color(picture.game);
+            if (masked != at(picture.exact, x, y).magenta())
+                ++stray;
+        }
+    if (stray)
+        fail(file, std::to_string(stray) + " pixels are nearly magenta and turn transparent");
+}
+
+// A sprite reads on the white road only with a dark rim: every visible pixel next to a
+// transparent one, or on the picture's edge, must be dark.
+void checkSprite(const std::string& file, const loaded& picture) {
+    BITMAP* image = picture.exact;
+    int transparent = 0;
+    int lightRim = 0;
+    std::string first;
+    for (int y = 0; y < image->h; ++y)
+        for (int x = 0; x < image->w; ++x) {
+            const colour pixel = at(image, x, y);
+            if (pixel.magenta()) {
+                ++transparent;
+                continue;
+            }
+            bool rim = x == 0 || y == 0 || x == image->w - 1 || y == image->h - 1;
+            const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+            for (const auto& step : steps)
+                if (!rim)
+                    rim = at(image, x + step[0], y + step[1]).magenta();
+            if (rim && !pixel.dark() && lightRim++ == 0)
+                first = " (the first at " + std::to_string(x) + ", " + std::to_string(y) + ")";
+        }
+    if (transparent == 0)
+        fail(file, "has no transparent (magenta) pixel");
+    if (transparent == image->w * image->h)
+        fail(file, "is all transparent");
+    if (lightRim)
+        fail(file, std::to_string(lightRim) + " pixels of its rim are not dark" + first);
+}
+
+// The shot's flash is copied without a mask: the car-sized corner that the race copies must
+// hold no magenta and fade into the white road at its edges.
+void checkFlash(const std::string& file, const loaded& picture, int carW, int carH) {
+    BITMAP* image = picture.exact;
+    if (image->w < carW || image->h < carH) {
+        fail(file, "is smaller than the car (" + size(carW, carH) + "), whose size it is drawn at");
+        return;
+    }
+    int masked = 0;
+    int edge = 0;
+    for (int y = 0; y < carH; ++y)
+        for (int x = 0; x < carW; ++x) {
+            const colour pixel = at(image, x, y);
+            if (pixel.magenta() || getpixel(picture.game, x, y) == bitmap_mask_color(picture.game))
+                ++masked;
+            const bool onEdge = x == 0 || y == 0 || x == carW - 1 || y == carH - 1;
+            if (onEdge && !pixel.white())
+                ++edge;
+        }
+    if (masked)
+        fail(file, std::to_string(masked) + " magenta pixels in the corner the race copies");
+    if (edge)
+        fail(file, std::to_string(edge) + " pixels on the edge of that corner are not white");
+}
+
+// The game prints the best result onto the title, centred on x = 264 from y = 175, in dark
+// grey: that spot must be plain and light.
+void checkTitle(const std::string& file, const loaded& picture) {
+    BITMAP* image = picture.exact;
+    if (image->w != 320 || image->h != 200) {
+        fail(file, "is " + size(image->w, image->h) + ", not the screen's 320x200");
+        return;
+    }
+    const colour ground = at(image, 236, 172);
+    if (!ground.light())
+        fail(file, "the spot of the best result is not light");
+    int unlike = 0;
+    for (int y = 172; y <= 186; ++y)
+        for (int x = 236; x <= 292; ++x) {
+            const colour pixel = at(image, x, y);
+            if (pixel.r != ground.r || pixel.g != ground.g || pixel.b != ground.b)
+                ++unlike;
+        }
+    if (unlike)
+        fail(file, "the spot of the best result is not plain (" + std::to_string(unlike) +
+                       " pixels differ)");
+    int magenta = 0;
+    for (int y = 0; y < image->h; ++y)
+        for (int x = 0; x < image->w; ++x)
+            if (at(image, x, y).magenta())
+                ++magenta;
+    if (magenta)
+        fail(file, std::to_string(magenta) + " magenta pixels, but the title is not masked");
+}
+
+// Samples as signed values between -1 and 1, whatever the file's bit depth.
+std::vector<double> values(const SAMPLE* sound) {
+    std::vector<double> result(sound->len);
+    for (unsigned long i = 0; i < sound->len; ++i)
+        result[i] = sound->bits == 8
+                        ? (static_cast<const unsigned char*>(sound->data)[i] - 128) / 128.0
+                        : (static_cast<const unsigned short*>(sound->data)[i] - 32768) / 32768.0;
+    return result;
+}
+
+double correlation(const std::vector<double>& samples, size_t a, size_t b, size_t length) {
+    double ab = 0;
+    double aa = 0;
+    double bb = 0;
+    for (size_t i = 0; i < length; ++i) {
+        ab += samples[a + i] * samples[b + i];
+        aa += samples[a + i] * samples[a + i];
+        bb += samples[b + i] * samples[b + i];
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+// The race loops the engine note: the file must hold whole periods of it, so that its end
+// leads into its start as any period leads into the next.
+void checkLoop(const std::string& file, const std::vector<double>& samples) {
+    const size_t count = samples.size();
+    if (count < 80) {
+        fail(file, "is too short to hold a note");
+        return;
+    }
+    // The pitch is the first strong peak of the autocorrelation: its multiples match as well.
+    std::vector<double> match(count / 4 + 2, 0.0);
+    double best = 0;
+    for (size_t lag = 20; lag < match.size(); ++lag) {
+        match[lag] = correlation(samples, 0, lag, count - lag);
+        best = std::fmax(best, match[lag]);
+    }
+    size_t period = 0;
+    for (size_t lag = 21; lag + 1 < match.size() && period == 0; ++lag)
+        if (match[lag] >= 0.95 * best && match[lag] >= match[lag - 1] &&
+            match[lag] >= match[lag + 1])
+            period = lag;
+    if (best < 0.5 || period == 0) {
+        fail(file, "has no clear pitch to loop");
+        return;
+    }
+    if (count % period != 0)
+        fail(file, std::to_string(count) + " samples are not a whole number of periods of " +
+                       std::to_string(period));
+    if (correlation(samples, 0, count - period, period) < 0.8)
+        fail(file, "its last period does not lead into its first");
+    double largest = 0;
+    for (size_t i = 1; i < count; ++i)
+        largest = std::fmax(largest, std::fabs(samples[i] - samples[i - 1]));
+    if (std::fabs(samples[0] - samples[count - 1]) > largest)
+        fail(file, "jumps where it loops, more than anywhere inside it");
+}
+
+void checkSound(const std::string& file, bool loops) {
+    SAMPLE* sound = load_sample(file.c_str());
+    if (!sound) {
+        fail(file, "load_sample cannot load it");
+        return;
+    }
+    if (sound->stereo)
+        fail(file, "is stereo, not mono");
+    if (sound->len == 0 || sound->len >= static_cast<unsigned long>(sound->freq))
+        fail(file, "lasts " + std::to_string(sound->len) + " samples at " +
+                       std::to_string(sound->freq) + " a second: not under a second");
+    const std::vector<double> samples = values(sound);
+    double peak = 0;
+    for (double sample : samples)
+        peak = std::fmax(peak, std::fabs(sample));
+    if (peak < 0.25)
+        fail(file, "is nearly silent");
+    if (loops && !samples.empty())
+        checkLoop(file, samples);
+    if (!loops && !samples.empty() &&
+        (std::fabs(samples.front()) > 0.02 || std::fabs(samples.back()) > 0.02))
+        fail(file, "does not start and end at silence, so it clicks");
+    destroy_sample(sound);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+        std::fprintf(stderr, "checkassets: the library did not start\n");
+        return 2;
+    }
+    const std::string folder = std::string(argv[1]) + "/";
+
+    const char* const sprites[] = {"car",   "enemycar",    "stone",        "mine",
+                                   "robot", "robotbullet", "mineexplosion"};
+    int carW = 0;
+    int carH = 0;
+    for (const char* name : sprites) {
+        const std::string file = folder + "gfx/" + name + ".tga";
+        loaded picture;
+        if (!load(file, picture))
+            continue;
+        if (picture.exact->w >= 320 || picture.exact->h >= 200)
+            fail(file, "is " + size(picture.exact->w, picture.exact->h) +
+                           ", not smaller than the screen");
+        checkMask(file, picture);
+        checkSprite(file, picture);
+        if (std::string(name) == "car") {
+            carW = picture.exact->w;
+            carH = picture.exact->h;
+        }
+    }
+    {
+        const std::string file = folder + "gfx/explosion.tga";
+        loaded picture;
+        if (load(file, picture)) {
+            checkMask(file, picture);
+            checkFlash(file, picture, carW, carH);
+        }
+    }
+    {
+        const std::string file = folder + "gfx/title.tga";
+        loaded picture;
+        if (load(file, picture))
+            checkTitle(file, picture);
+    }
+    checkSound(folder + "sfx/racecar.wav", true);
+    for (const char* name : {"explosion", "mineexplosion", "robotshoot"})
+        checkSound(folder + "sfx/" + name + ".wav", false);
+
+    if (failures)
+        std::printf("%d problems\n", failures);
+    return failures ? 1 : 0;
+}
+END_OF_MAIN()
