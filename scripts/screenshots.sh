@@ -26,13 +26,13 @@ start_xvfb
 use_assets
 start_to_title title
 press Return
-wait_for 5 race is_race race
+wait_for 10 race is_race race
 sleep 4
 wait_for 20 race has_enemies race
 press Return
-wait_for 5 pause pause_word_shown pause
+wait_for 10 pause pause_word_shown pause
 press Tab
-wait_for 5 title-again is_title title-again
+wait_for 10 title-again is_title title-again
 press Alt_L
 wait_exit 10
 [ "$STATUS" -eq 0 ] || fail "the game ended with status $STATUS"

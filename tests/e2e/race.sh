@@ -46,14 +46,14 @@ case_pause_and_quit() {
 
     press Return
     start=$(now)
-    wait_for 5 race is_race race
-    check "the car starts at the left edge, half-way down" car_at_start race
-    sleep 1.5
+    wait_for 10 race is_race race
+    # At once, while the clock is still below 2:33, where the dot would move on.
     press Return
     paused=$(now)
-    wait_for 5 pause is_pause pause
+    check "the car starts at the left edge, half-way down" car_at_start race
+    wait_for 10 pause is_pause pause
     check "the paused race is not drawn" test "$(count pause 0 191 319 191 0 0 0 0)" -lt 20
-    # 2:31 is 10 % of the day (the percentage counts from 0:00): the dot is at x = 33.
+    # 2:30 to 2:32 are 10 % of the day (the percentage counts from 0:00): the dot is at x = 33.
     check "the day's progress shows as a dot at x = 33 on the line" \
         test "$(count pause 29 100 37 100 0 0 0 0)" -eq 0 -a "$(count pause 28 100 28 100 0 0 0 0)" -eq 1 \
         -a "$(count pause 38 100 38 100 0 0 0 0)" -eq 1
@@ -64,17 +64,17 @@ case_pause_and_quit() {
     sleep 1
     press Return
     resumed=$(now)
-    wait_for 5 race-again is_race race-again
-    sleep 1.5
+    wait_for 10 race-again is_race race-again
+    sleep 2
     press Return
     paused2=$(now)
-    wait_for 5 pause-again is_pause pause-again
+    wait_for 10 pause-again is_pause pause-again
     check "the pause screen shows the clock, which has gone on" \
         test "$(differ pause pause-again 80 130 239 137)" -gt 0
     sleep 3
     press Tab
     quit=$(now)
-    wait_for 5 title-after is_title title-after
+    wait_for 10 title-after is_title title-after
 
     # shellcheck disable=SC2086
     check "the title shows the new best result" test "$(differ title-before title-after $TEXT_BOX)" -gt 0
@@ -97,7 +97,7 @@ case_close() {
     use_assets
     start_to_title title
     press Return
-    wait_for 5 race is_race race
+    wait_for 10 race is_race race
     sleep 2.5
     close_and_expect_clean_exit
     saved_minutes
@@ -113,7 +113,7 @@ case_damage() {
     press Return
     local start end
     start=$(now)
-    wait_for 5 race is_race race
+    wait_for 10 race is_race race
     POLL=1
     # The health bar, 160 pixels long at the start, shrinks from the right.
     hurt() { is_race "$1" && [ "$(count "$1" 1 195 160 195 206 206 206 6)" -lt 150 ]; }
