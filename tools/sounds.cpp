@@ -139,10 +139,10 @@ waveform shotBlast() {
     for (int i = 0; i < size; ++i) {
         const double t = seconds(i);
         const double crack = blast.next() * expo(-t / 0.006);
-        const double rumble = tone(blast.next(), 0.05 + 0.6 * expo(-t / 0.04));
-        thumpPhase += (45 + 150 * expo(-t / 0.03)) / sampleRate;
-        const double thump = wave(thumpPhase) * expo(-t / 0.09);
-        const double body = rumble * (expo(-t / 0.06) + 0.35 * expo(-t / 0.18));
+        const double rumble = tone(blast.next(), 0.1 + 0.6 * expo(-t / 0.04));
+        thumpPhase += (60 + 150 * expo(-t / 0.03)) / sampleRate;
+        const double thump = wave(thumpPhase) * expo(-t / 0.07);
+        const double body = rumble * (expo(-t / 0.07) + 0.4 * expo(-t / 0.18));
         samples[static_cast<size_t>(i)] = soften(1.6 * (0.6 * crack + 2.2 * body + 0.9 * thump));
     }
     fadeEnds(samples, 22, sampleRate / 25);
@@ -162,14 +162,14 @@ waveform mineBoom() {
     for (int i = 0; i < size; ++i) {
         const double t = seconds(i);
         const double attack = t < 0.004 ? t / 0.004 : 1;
-        const double roll = darker(dark(blast.next(), 0.12 * expo(-t / 0.3) + 0.02), 0.25);
-        thumpPhase += (28 + 80 * expo(-t / 0.08)) / sampleRate;
+        const double roll = darker(dark(blast.next(), 0.25 * expo(-t / 0.15) + 0.04), 0.3);
+        thumpPhase += (40 + 90 * expo(-t / 0.08)) / sampleRate;
         const double thump = wave(thumpPhase) * expo(-t / 0.25);
         const double spark = crackle.next();
         const double pop = std::fabs(spark) > 0.996 ? spark * expo(-t / 0.35) : 0;
         const double body = roll * (expo(-t / 0.22) + 0.4 * expo(-t / 0.6));
         samples[static_cast<size_t>(i)] =
-            soften(2.4 * attack * (4.5 * body + 0.9 * thump) + 0.8 * pop);
+            soften(2.4 * attack * (3.5 * body + 0.8 * thump) + 0.8 * pop);
     }
     fadeEnds(samples, 22, sampleRate / 10);
     normalise(samples, 0.95);
