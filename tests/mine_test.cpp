@@ -98,8 +98,9 @@ TEST_F(mineTest, shotExplodesItWithoutDamage) {
     m.attack(80, 100, 20, 10);
     EXPECT_TRUE(m.finished());
     EXPECT_EQ(drawn(m), (pixelBox{100, 100 - (blastH >> 1), blastW, blastH}));
-    // An exploded mine deals nothing, even when the car runs into it.
+    // An exploded mine deals nothing, even when the car runs into it, and still slides.
     EXPECT_EQ(m.move(80, 100, 40, 10), 0);
+    EXPECT_EQ(drawn(m).x, 96);
 }
 
 // The sound cannot be heard here; what is seen is one explosion where the strike left the mine,

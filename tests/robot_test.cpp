@@ -275,19 +275,40 @@ TEST_F(robotTest, bulletOnePixelBeyondItsCornerMisses) {
 // A bullet whose left column is negative is no longer drawn, but strikes until it has drifted
 // wholly past the left edge (x + width <= 0).
 TEST_F(robotTest, bulletDriftsOutWhollyPastTheLeftEdge) {
-    const unsigned seed = seedWhere(
-        [](const std::vector<int>& columns) { return columns[64] >= 20 && columns[64] <= 200; });
-    std::srand(seed);
+    // A bullet that crosses column 0 while still above the bottom edge, and whose steps of 4 end
+    // on x + width = 0 exactly.
+    const unsigned seed = seedWhere([](const std::vector<int>& columns) {
+        return columns[64] >= 20 && columns[64] <= 80 && (columns[64] - 4 + bulletW) % 4 == 0;
+    });
     const int start = expectedWalk(seed, robotW).columns[64] - 4;
-    // The last call after the shot that leaves any column of the bullet at 0 or right of it.
+    // The last call after the shot that leaves a column of the bullet at 0 or right of it.
     int lastCall = 0;
     while (start - 4 * (lastCall + 1) + bulletW > 0)
         ++lastCall;
     const int lastColumn = start - 4 * lastCall;
-    ASSERT_LT(lastColumn, 0);
+    ASSERT_EQ(lastColumn, 4 - bulletW);
+
+    {
+        std::srand(seed);
+        robot r;
+        int calls = 0;
+        moveFarTo(r, calls, 64);
+        for (int later = 1; later <= lastCall; ++later) {
+            r.move(farX, farY, 1, 1);
+            drawAlone(r);
+            const int column = start - 4 * later;
+            if (column >= 0) {
+                EXPECT_EQ(bullet(),
+                          (pixelBox{column, firstBulletTop + 7 * later, bulletW, bulletH}))
+                    << later;
+            } else {
+                EXPECT_TRUE(bullet().empty()) << later;
+            }
+        }
+    }
 
     // A car reaching from far left to the given column, over every row.
-    auto runWithCarUpTo = [&](int rightEdge) {
+    auto strikesWithCarUpTo = [&](int rightEdge) {
         std::srand(seed);
         robot r;
         int calls = 0;
@@ -298,9 +319,9 @@ TEST_F(robotTest, bulletDriftsOutWhollyPastTheLeftEdge) {
                 strikes.push_back(call);
         return strikes;
     };
-    EXPECT_EQ(runWithCarUpTo(lastColumn), std::vector<int>{64 + lastCall});
-    // Its next column: the bullet is gone before it could touch.
-    EXPECT_EQ(runWithCarUpTo(lastColumn - 4), std::vector<int>{});
+    EXPECT_EQ(strikesWithCarUpTo(lastColumn), std::vector<int>{64 + lastCall});
+    // Its next column, where x + width = 0: the bullet is gone before it could touch.
+    EXPECT_EQ(strikesWithCarUpTo(lastColumn - 4), std::vector<int>{});
 }
 
 TEST_F(robotTest, finishedOnlyWhenRisenWithNoBulletInFlight) {
