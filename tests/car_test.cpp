@@ -91,14 +91,6 @@ TEST_F(carTest, strikeCostsTwelveOnceThenItDrivesOff) {
     }
 }
 
-TEST_F(carTest, oneColumnShortOfTheCarIsNoStrike) {
-    carProbe c;
-    place(c);
-    EXPECT_EQ(c.move(102 + carW, 100, 20, 10), 0);
-    EXPECT_EQ(c.x, 101);
-    EXPECT_EQ(c.move(102 + carW, 100, 20, 10), 12);
-}
-
 TEST_F(carTest, shotTurnsTheCarAway) {
     carProbe c;
     place(c);

@@ -81,14 +81,6 @@ TEST_F(mineTest, strikeExplodesForSixteenOnce) {
     EXPECT_EQ(m.move(76, 100, 100, 10), 0);
 }
 
-TEST_F(mineTest, oneColumnShortIsNoStrike) {
-    mineProbe m;
-    place(m);
-    EXPECT_EQ(m.move(75, 100, 20, 10), 0);
-    EXPECT_FALSE(m.finished());
-    EXPECT_EQ(drawn(m), (pixelBox{96, 100 - (mineH >> 1), mineW, mineH}));
-}
-
 TEST_F(mineTest, shotExplodesItWithoutDamage) {
     mineProbe m;
     place(m);
@@ -114,15 +106,6 @@ TEST_F(mineTest, strikeAndShotInOneTickAreOneExplosion) {
     EXPECT_TRUE(m.finished());
     EXPECT_EQ(drawn(m), blast);
     EXPECT_EQ(m.move(90, 100, 20, 10), 0);
-}
-
-TEST_F(mineTest, explosionOfEvenHeightIsCentredOnTheRow) {
-    releaseEnemyFiles();
-    writePictures(8, 16);
-    mineProbe m;
-    place(m);
-    m.attack(100, 100, 10, 10);
-    EXPECT_EQ(drawn(m), (pixelBox{100, 92, 8, 16}));
 }
 
 TEST_F(mineTest, armedMineFinishesWhollyPastTheLeftEdge) {
