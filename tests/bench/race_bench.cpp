@@ -14,6 +14,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -24,6 +25,11 @@
 #include <vector>
 
 namespace {
+
+// On a shared machine the fastest repetition says most about the code itself.
+double fastest(const std::vector<double>& times) {
+    return *std::min_element(times.begin(), times.end());
+}
 
 // 2:30 to 24:00 at one race minute of 32 ticks per second.
 const int ticksPerRace = (24 * 60 - (2 * 60 + 30)) * 32;
@@ -115,7 +121,10 @@ void raceTickFullTable(benchmark::State& state) {
     state.counters["enemies_at_block_end"] = live / static_cast<double>(state.iterations());
     state.SetItemsProcessed(state.iterations() * block);
 }
-BENCHMARK(raceTickFullTable)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(raceTickFullTable)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
 
 // The frame with the most in it: a full table, the shot flash and "Reloading".
 void raceFrame(benchmark::State& state) {
@@ -126,7 +135,10 @@ void raceFrame(benchmark::State& state) {
         show();
     }
 }
-BENCHMARK(raceFrame)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(raceFrame)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
 
 // The cheapest frame there is: clear the buffer, copy it to the window.
 void frameFloor(benchmark::State& state) {
@@ -135,7 +147,10 @@ void frameFloor(benchmark::State& state) {
         show();
     }
 }
-BENCHMARK(frameFloor)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(frameFloor)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
 
 // The same two without the window: what the game itself spends on a frame.
 void raceFrameOffscreen(benchmark::State& state) {
@@ -146,7 +161,10 @@ void raceFrameOffscreen(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(raceFrameOffscreen)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(raceFrameOffscreen)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
 
 void frameFloorOffscreen(benchmark::State& state) {
     BITMAP* target = create_bitmap(SCREEN_W, SCREEN_H);
@@ -157,7 +175,10 @@ void frameFloorOffscreen(benchmark::State& state) {
     }
     destroy_bitmap(target);
 }
-BENCHMARK(frameFloorOffscreen)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(frameFloorOffscreen)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
 
 // A whole race stalled behind and caught up in one pass of the race loop: game() with every
 // tick of the day already pending. It loads the race, runs the 41,280 ticks with spawning as
@@ -176,7 +197,10 @@ void wholeRaceCatchUp(benchmark::State& state) {
     }
     state.counters["ticks"] = ticksPerRace;
 }
-BENCHMARK(wholeRaceCatchUp)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(wholeRaceCatchUp)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
 
 // The ticks alone, without the loading and the last frame.
 void wholeRaceTicks(benchmark::State& state) {
@@ -198,7 +222,10 @@ void wholeRaceTicks(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(wholeRaceTicks)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(wholeRaceTicks)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->ComputeStatistics("min", fastest);
 
 // Prints as usual, then each figure against its target; remembers whether any run failed.
 class figuresReporter : public benchmark::ConsoleReporter {
@@ -214,17 +241,21 @@ class figuresReporter : public benchmark::ConsoleReporter {
             const std::string name = run.run_name.function_name;
             const double seconds =
                 run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            // With repetitions the median stands for them all.
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                figures[name] = seconds, fromMedian[name] = true;
-            else if (run.run_type == Run::RT_Iteration && !fromMedian[name])
-                figures[name] = seconds;
+            // A single run stands for itself; repetitions by their median and their fastest.
+            if (run.run_type == Run::RT_Iteration) {
+                median[name] = seconds;
+                fastest[name] = seconds;
+            } else if (run.aggregate_name == "median") {
+                median[name] = seconds;
+            } else if (run.aggregate_name == "min") {
+                fastest[name] = seconds;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
     void summary() {
-        std::printf("\nAgainst the targets (not enforced):\n");
+        std::printf("\nAgainst the targets (not enforced), median (fastest):\n");
         target("raceTickFullTable", 1e6, "us", "one race tick, 32 enemies", 2);
         ratio("raceFrame", "frameFloor", "race frame / clear+blit to the window", 2);
         ratio("raceFrameOffscreen", "frameFloorOffscreen", "race frame / clear+blit offscreen", 2);
@@ -235,27 +266,27 @@ class figuresReporter : public benchmark::ConsoleReporter {
     bool failed = false;
 
   private:
-    bool has(const std::string& name) const { return figures.count(name) != 0; }
+    bool has(const std::string& name) const { return median.count(name) && fastest.count(name); }
     static const char* verdict(bool met) { return met ? "met" : "MISSED"; }
 
     void target(const std::string& name, double scale, const char* unit, const char* what,
                 double limit) {
         if (!has(name))
             return;
-        const double value = figures[name] * scale;
-        std::printf("  %-42s %10.3f %s   target < %g %s: %s\n", what, value, unit, limit, unit,
-                    verdict(value < limit));
+        const double value = median[name] * scale;
+        std::printf("  %-40s %9.3f (%9.3f) %s   target < %g %s: %s\n", what, value,
+                    fastest[name] * scale, unit, limit, unit, verdict(value < limit));
     }
     void ratio(const std::string& name, const std::string& floor, const char* what, double limit) {
         if (!has(name) || !has(floor))
             return;
-        const double value = figures[name] / figures[floor];
-        std::printf("  %-42s %10.3f x    target <= %g x: %s\n", what, value, limit,
-                    verdict(value <= limit));
+        const double value = median[name] / median[floor];
+        std::printf("  %-40s %9.3f (%9.3f) x    target <= %g x: %s\n", what, value,
+                    fastest[name] / fastest[floor], limit, verdict(value <= limit));
     }
 
-    std::map<std::string, double> figures;
-    std::map<std::string, bool> fromMedian;
+    std::map<std::string, double> median;
+    std::map<std::string, double> fastest;
 };
 
 } // namespace
