@@ -16,4 +16,4 @@ install_missing() {
 }
 
 build_packages="g++ cmake make pkg-config liballegro4-dev"
-test_packages="xvfb xauth xdotool libgtest-dev libbenchmark-dev libx11-dev imagemagick"
+test_packages="xvfb xauth xdotool libgtest-dev libbenchmark-dev libx11-dev imagemagick desktop-file-utils"

@@ -86,7 +86,7 @@ case_pause_and_quit() {
         'BEGIN { print int(b - a + d - c + 0.5) }')
     log "about $raced s raced, $stood s paused, $SAVED race minutes past 2:30"
     check "a race minute passes each second of racing, none while paused" \
-        test "$SAVED" -ge $((raced - 2)) -a "$SAVED" -le $((raced + 1))
+        test "$SAVED" -ge $((raced - 4)) -a "$SAVED" -le $((raced + 1))
     close_and_expect_clean_exit
 }
 
@@ -127,8 +127,9 @@ case_damage() {
     saved_minutes
     local raced
     raced=$(awk -v a="$start" -v b="$end" 'BEGIN { print int(b - a + 0.5) }')
+    # The end is seen only at the next screenshot, which a loaded machine can delay by seconds.
     check "the result is the clock when the race ended ($SAVED race minutes in about $raced s)" \
-        test "$SAVED" -ge $((raced - 4)) -a "$SAVED" -le $((raced + 1))
+        test "$SAVED" -ge $((raced - 10)) -a "$SAVED" -le $((raced + 1))
     close_and_expect_clean_exit
 }
 
