@@ -8,7 +8,9 @@ static const int carDamage = 12;
 static const int chaseLength = 272;
 static const int driveOffSpeed = 3;
 
-static int stepTowards(int from, int to) { return from < to ? from + 1 : from > to ? from - 1 : from; }
+static int stepTowards(int from, int to) {
+    return from < to ? from + 1 : from > to ? from - 1 : from;
+}
 
 enemycar::enemycar() {
     loadShared(cargfx, "gfx/enemycar.tga");
@@ -34,7 +36,9 @@ int enemycar::move(int carX, int carY, int carW, int carH) {
     return 0;
 }
 
-bool enemycar::finished() { return chaseTicks == 0 && x + cargfx->w <= 0; }
+bool enemycar::finished() {
+    return chaseTicks == 0 && x + cargfx->w <= 0;
+}
 
 void enemycar::draw() {
     masked_blit(cargfx, global::dbuffer, 0, 0, x, y - (cargfx->h >> 1), cargfx->w, cargfx->h);

@@ -5,9 +5,13 @@
 
 #include <cstdlib>
 
-int randomBelow(int range) { return std::rand() % (range > 0 ? range : 1); }
+int randomBelow(int range) {
+    return std::rand() % (range > 0 ? range : 1);
+}
 
-int randomRow(int imageH) { return randomBelow(SCREEN_H - (imageH >> 1) - 9); }
+int randomRow(int imageH) {
+    return randomBelow(SCREEN_H - (imageH >> 1) - 9);
+}
 
 void loadShared(BITMAP*& picture, const char* fileName) {
     if (picture)

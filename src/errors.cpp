@@ -18,14 +18,30 @@ void fatal(std::string message) {
     std::exit(EXIT_FAILURE);
 }
 
-void timer() { fatal("Error001: Timer could not be initialised"); }
-void keyboard() { fatal("Error002: No keyboarddriver found"); }
-void soundDriver() { fatal("Error003: Sound driver could not be initialised"); }
-void graphicMode() { fatal("Error004: Graphic mode couldn't be set"); }
-void create() { fatal("Error005: Creating bitmap failed"); }
-void loadBit(std::string fileName) { fatal(quoted("Error006: Loading bitmap ", fileName)); }
-void datafile(std::string fileName) { fatal(quoted("Error007: Loading datafile ", fileName)); }
-void sampleLoad(std::string fileName) { fatal(quoted("Error008: Loading sample ", fileName)); }
+void timer() {
+    fatal("Error001: Timer could not be initialised");
+}
+void keyboard() {
+    fatal("Error002: No keyboarddriver found");
+}
+void soundDriver() {
+    fatal("Error003: Sound driver could not be initialised");
+}
+void graphicMode() {
+    fatal("Error004: Graphic mode couldn't be set");
+}
+void create() {
+    fatal("Error005: Creating bitmap failed");
+}
+void loadBit(std::string fileName) {
+    fatal(quoted("Error006: Loading bitmap ", fileName));
+}
+void datafile(std::string fileName) {
+    fatal(quoted("Error007: Loading datafile ", fileName));
+}
+void sampleLoad(std::string fileName) {
+    fatal(quoted("Error008: Loading sample ", fileName));
+}
 
 void divBy0(std::string moduleName) {
     std::string message = "Error009: A division by 0 error was prevented in the following modul:\n";

@@ -70,8 +70,12 @@ void resetRace(raceState& race) {
 }
 
 // The engine runs louder and higher with every speed step.
-static int engineVolume(int speed) { return 120 + 20 * speed; }
-static int enginePitch(int speed) { return 1000 + 100 * speed; }
+static int engineVolume(int speed) {
+    return 120 + 20 * speed;
+}
+static int enginePitch(int speed) {
+    return 1000 + 100 * speed;
+}
 
 static void pauseRace(raceState& race) {
     race.engine.stop();
@@ -283,7 +287,8 @@ void drawProgress(const dayProgress& day, int blink, int minutes, int hours) {
     if (blink < 0)
         textout_centre_ex(buffer, font, "-PAUSE-", w >> 1, 20, colors::vdgray, -1);
     textout_centre_ex(buffer, font, "Press select to quit", w >> 1, 30, colors::vdgray, -1);
-    textprintf_centre_ex(buffer, font, w >> 1, 120, colors::vdgray, -1, "%i%% done...", day.percent);
+    textprintf_centre_ex(buffer, font, w >> 1, 120, colors::vdgray, -1, "%i%% done...",
+                         day.percent);
     textprintf_centre_ex(buffer, font, w >> 1, 130, colors::vdgray, -1, "The time is: %2i:%2i",
                          hours, minutes);
 }

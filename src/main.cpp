@@ -20,11 +20,17 @@ std::atomic<int> timerCounter{0};
 static const char* const highscoreFile = "highscore.sav";
 static const char* const highscoreTemp = "highscore.sav.tmp";
 
-void timerCounterUpdater() { ++timerCounter; }
+void timerCounterUpdater() {
+    ++timerCounter;
+}
 
-void closeFunc() { global::exit = true; }
+void closeFunc() {
+    global::exit = true;
+}
 
-void show() { blit(global::dbuffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H); }
+void show() {
+    blit(global::dbuffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+}
 
 // Without a display the library cannot start, and calling it any further would crash; its
 // message box needs it too, so the only place left to say so is the terminal.
@@ -74,7 +80,9 @@ void init() {
     makeColors();
 }
 
-void uninit() { destroy_bitmap(global::dbuffer); }
+void uninit() {
+    destroy_bitmap(global::dbuffer);
+}
 
 int titleDecision() {
     if (keyStates[KEY_ENTER])

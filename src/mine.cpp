@@ -30,7 +30,9 @@ int mine::move(int carX, int carY, int carW, int carH) {
 }
 
 // An exploded mine is shown for the one frame before the next tick removes it.
-bool mine::finished() { return x + minegfx->w <= 0 || hit; }
+bool mine::finished() {
+    return x + minegfx->w <= 0 || hit;
+}
 
 void mine::draw() {
     if (hit)

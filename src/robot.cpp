@@ -15,7 +15,9 @@ static const int shotInterval = 64;
 static const int bulletFall = 7;
 static const int bulletDrift = 4;
 
-static int randomDirection() { return (std::rand() & 1) ? 1 : -1; }
+static int randomDirection() {
+    return (std::rand() & 1) ? 1 : -1;
+}
 
 robot::robot() {
     loadShared(robotgfx, "gfx/robot.tga");
@@ -76,7 +78,9 @@ int robot::moveBullet(int carX, int carY, int carW, int carH) {
     return 0;
 }
 
-bool robot::finished() { return robotY + robotgfx->h <= 0 && noBullet(); }
+bool robot::finished() {
+    return robotY + robotgfx->h <= 0 && noBullet();
+}
 
 void robot::draw() {
     masked_blit(robotgfx, global::dbuffer, 0, 0, robotX, robotY - (robotgfx->h >> 1), robotgfx->w,

@@ -22,9 +22,9 @@ class robot : public enemy {
     int moveBullet(int carX, int carY, int carW, int carH);
     bool noBullet() const { return x < 0 && y < 0; }
 
-    int robotX;     // left column of the body
-    int robotY;     // centre row of the body
-    int stayTicks;  // hovering ticks left; 0 while rising away
-    int turnTicks;  // ticks until the next change of direction
-    int direction;  // +1 or -1 column per hovering tick
+    int robotX;    // left column of the body
+    int robotY;    // centre row of the body
+    int stayTicks; // hovering ticks left; 0 while rising away
+    int turnTicks; // ticks until the next change of direction
+    int direction; // +1 or -1 column per hovering tick
 };

@@ -25,9 +25,13 @@ int stone::move(int carX, int carY, int carW, int carH) {
     return 0;
 }
 
-bool stone::finished() { return x + gfx->w <= 0; }
+bool stone::finished() {
+    return x + gfx->w <= 0;
+}
 
-void stone::draw() { masked_blit(gfx, global::dbuffer, 0, 0, x, y - (gfx->h >> 1), gfx->w, gfx->h); }
+void stone::draw() {
+    masked_blit(gfx, global::dbuffer, 0, 0, x, y - (gfx->h >> 1), gfx->w, gfx->h);
+}
 
 // The shot passes over a stone.
 void stone::attack(int, int, int, int) {}
