@@ -1,0 +1,266 @@
+// Damaged pictures and sounds: each of the game's 13 files missing, empty, cut off in the
+// middle, or holding the other kind of file. Where the library refuses the file, the game ends
+// with that file's numbered report at the moment it first needs it; where the library takes
+// it, the game plays on with what it got. Each case runs the game in a child process of its
+// own, which goes through the title, the start of a race and the first enemy of every kind,
+// saying on stderr which step it is at.
+#include "car.h"
+#include "game.h"
+#include "globals.h"
+#include "main.h"
+#include "mine.h"
+#include "robot.h"
+#include "stone.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path sourceDir = fs::path(__FILE__).parent_path().parent_path();
+
+// The steps of a game in the order a player meets them, each needing its own files.
+const char* const steps[] = {"start", "title", "race", "stone", "enemycar",
+                             "mine",  "robot", "play", "done"};
+
+void step(const char* name) {
+    std::fprintf(stderr, "step %s\n", name);
+}
+
+// Everything the game can load, from the title to the robot's sound, then a short race with
+// every picture drawn and every sound played; ends the process.
+[[noreturn]] void playThroughEveryFile() {
+    step("start");
+    startGameFrame();
+    step("title");
+    key[KEY_ENTER] = 1;
+    timerCounter = 1;
+    if (title() != 1)
+        std::_Exit(3);
+    releaseAllKeys();
+    step("race");
+    raceState race;
+    loadRace(race);
+    resetRace(race);
+    step("stone");
+    race.enemies[0] = new stone;
+    step("enemycar");
+    race.enemies[1] = new enemycar;
+    step("mine");
+    race.enemies[2] = new mine;
+    step("robot");
+    race.enemies[3] = new robot;
+    step("play");
+    // The first tick fires left over the enemy car, the second right over the whole field, so
+    // the shot's flash shows and the mine goes off; the robot fires on its 64th tick.
+    std::srand(7);
+    race.enemies[2]->attack(0, SCREEN_H >> 1, SCREEN_W, SCREEN_H);
+    for (int tick = 0; tick < 200 && run; ++tick) {
+        key[KEY_LCONTROL] = tick % 120 == 0;
+        key[KEY_RIGHT] = tick % 50 == 0;
+        raceTick(race);
+        drawRace(race);
+        show();
+    }
+    delete endRace(race);
+    step("done");
+    std::exit(0);
+}
+
+// The lines of the child's stderr that tell its steps and its reports, without whatever the
+// sound system or the sanitizers add.
+std::string storyOf(const std::string& output) {
+    std::istringstream in(output);
+    std::string story, line;
+    while (std::getline(in, line))
+        if (line.rfind("step ", 0) == 0 || line.rfind("Error0", 0) == 0)
+            story += line + "\n";
+    return story;
+}
+
+std::string stepsUpTo(const std::string& last) {
+    std::string story;
+    for (const char* name : steps) {
+        story += std::string("step ") + name + "\n";
+        if (name == last)
+            break;
+    }
+    return story;
+}
+
+class tellsStory : public testing::MatcherInterface<const std::string&> {
+  public:
+    explicit tellsStory(std::string story) : story(std::move(story)) {}
+    bool MatchAndExplain(const std::string& output,
+                         testing::MatchResultListener* listener) const override {
+        *listener << "whose story is\n" << storyOf(output);
+        return storyOf(output) == story;
+    }
+    void DescribeTo(std::ostream* out) const override { *out << "tells\n" << story; }
+
+  private:
+    std::string story;
+};
+
+testing::Matcher<const std::string&> tells(const std::string& story) {
+    return testing::MakeMatcher(new tellsStory(story));
+}
+
+enum class damage { missing, empty, truncated, otherKind };
+enum class outcome { report, loads };
+
+struct badFile {
+    const char* file;
+    const char* firstNeeded; // the step that loads it
+    damage how;
+    outcome expected;
+};
+
+void PrintTo(const badFile& c, std::ostream* out) {
+    *out << c.file;
+}
+
+std::string caseName(const testing::TestParamInfo<badFile>& info) {
+    std::string name = fs::path(info.param.file).stem().string();
+    name += fs::path(info.param.file).extension() == ".tga" ? "Picture" : "Sound";
+    const char* how[] = {"Missing", "Empty", "Truncated", "OtherKind"};
+    return name + how[static_cast<int>(info.param.how)];
+}
+
+bool isPicture(const std::string& file) {
+    return fs::path(file).extension() == ".tga";
+}
+
+std::string reportFor(const std::string& file) {
+    return (isPicture(file) ? "Error006: Loading bitmap \"" : "Error008: Loading sample \"") +
+           file + "\" failed\n";
+}
+
+// Under X the library shows a report by running "xmessage" and waiting for it. This stand-in
+// puts the text on stderr, where the test reads it, and answers as if OK had been pressed.
+const char* const xmessageToStderr = R"(#!/bin/sh
+for text in "$@"; do :; done
+printf '%s\n' "$text" >&2
+exit 101
+)";
+
+class badFileTest : public testing::TestWithParam<badFile> {
+  protected:
+    void SetUp() override {
+        previousStyle = GTEST_FLAG_GET(death_test_style);
+        // A fresh child process rather than a fork of one that may run the library's threads.
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        previousPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        fs::create_directory("bin");
+        writeBytes("bin/xmessage", xmessageToStderr);
+        fs::permissions("bin/xmessage", fs::perms::owner_all);
+        setenv("PATH", (folder.path() + "/bin:" + previousPath).c_str(), 1);
+        for (const char* dir : {"gfx", "sfx"}) {
+            fs::create_directory(dir);
+            for (const fs::directory_entry& file : fs::directory_iterator(sourceDir / dir))
+                fs::create_symlink(file.path(), fs::path(dir) / file.path().filename());
+        }
+    }
+    void TearDown() override {
+        setenv("PATH", previousPath.c_str(), 1);
+        GTEST_FLAG_SET(death_test_style, previousStyle);
+    }
+
+    void spoil(const badFile& c) {
+        const fs::path original = sourceDir / c.file;
+        ASSERT_TRUE(fs::is_regular_file(original)) << original;
+        const std::string bytes = readBytes(original.string());
+        fs::remove(c.file);
+        switch (c.how) {
+        case damage::missing:
+            break;
+        case damage::empty:
+            writeBytes(c.file, "");
+            break;
+        case damage::truncated:
+            writeBytes(c.file, bytes.substr(0, bytes.size() / 2));
+            break;
+        case damage::otherKind:
+            writeBytes(c.file, readBytes((sourceDir / (isPicture(c.file) ? "sfx/explosion.wav"
+                                                                         : "gfx/stone.tga"))
+                                             .string()));
+            break;
+        }
+    }
+
+    scratchFolder folder;
+    std::string previousStyle;
+    std::string previousPath;
+};
+
+TEST_P(badFileTest, endsWithItsReportWhenFirstNeededOrPlaysOn) {
+    const badFile& c = GetParam();
+    spoil(c);
+    if (c.expected == outcome::report)
+        EXPECT_EXIT(playThroughEveryFile(), testing::ExitedWithCode(EXIT_FAILURE),
+                    tells(stepsUpTo(c.firstNeeded) + reportFor(c.file)));
+    else
+        EXPECT_EXIT(playThroughEveryFile(), testing::ExitedWithCode(0), tells(stepsUpTo("done")));
+}
+
+// Which damage the library refuses (report) and which it takes (loads). A change here is a
+// change in what a player with a damaged file sees. A picture cut off in the middle loads with
+// its missing rows filled in; a sound cut off does not load at all.
+const outcome R = outcome::report;
+const outcome L = outcome::loads;
+
+struct fileOutcomes {
+    const char* file;
+    const char* firstNeeded;
+    outcome missing, empty, truncated, otherKind;
+};
+
+const fileOutcomes outcomes[] = {
+    {"gfx/title.tga", "title", R, R, L, R},        {"gfx/car.tga", "race", R, R, L, R},
+    {"gfx/explosion.tga", "race", R, R, L, R},     {"sfx/explosion.wav", "race", R, R, R, R},
+    {"sfx/racecar.wav", "race", R, R, R, R},       {"gfx/stone.tga", "stone", R, R, L, R},
+    {"gfx/enemycar.tga", "enemycar", R, R, L, R},  {"gfx/mine.tga", "mine", R, R, L, R},
+    {"gfx/mineexplosion.tga", "mine", R, R, L, R}, {"sfx/mineexplosion.wav", "mine", R, R, R, R},
+    {"gfx/robot.tga", "robot", R, R, L, R},        {"gfx/robotbullet.tga", "robot", R, R, L, R},
+    {"sfx/robotshoot.wav", "robot", R, R, R, R},
+};
+
+std::vector<badFile> everyCase() {
+    std::vector<badFile> cases;
+    for (const fileOutcomes& f : outcomes) {
+        cases.push_back({f.file, f.firstNeeded, damage::missing, f.missing});
+        cases.push_back({f.file, f.firstNeeded, damage::empty, f.empty});
+        cases.push_back({f.file, f.firstNeeded, damage::truncated, f.truncated});
+        cases.push_back({f.file, f.firstNeeded, damage::otherKind, f.otherKind});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(files, badFileTest, testing::ValuesIn(everyCase()), caseName);
+
+// The table covers every file the game loads.
+TEST(badFileTable, coversEveryPictureAndSound) {
+    int files = 0;
+    for (const char* dir : {"gfx", "sfx"})
+        for (const fs::directory_entry& file : fs::directory_iterator(sourceDir / dir)) {
+            const std::string name = std::string(dir) + "/" + file.path().filename().string();
+            bool listed = false;
+            for (const fileOutcomes& f : outcomes)
+                listed = listed || name == f.file;
+            EXPECT_TRUE(listed) << name;
+            ++files;
+        }
+    EXPECT_EQ(files, 13);
+}
+
+} // namespace
