@@ -12,6 +12,10 @@ flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo"
 if [ "${1:-}" = "--sanitize" ]; then
     dir=build-sanitize
     flags="$flags -DGRAVELMOTH_SANITIZE=ON"
+    # Every report, a leak at exit included, aborts the process that made it: no test takes a
+    # SIGABRT for success, whatever exit status it expects.
+    export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
 fi
 cmake -S . -B "$dir" $flags >/dev/null
 cmake --build "$dir" -j "$(nproc)"
