@@ -2,7 +2,8 @@
 # A key storm: every key of the race held and released at random for STORM seconds (30 unless
 # set). The storm may pause the game, quit races and, on the title, quit the game itself, which
 # must then end with status 0; it is started again and the storm goes on. Afterwards no key is
-# stuck: the game still pauses and quits a race on command and ends with status 0 on close.
+# stuck: the game still starts, pauses, resumes and quits a race on command and ends with status
+# 0 on close.
 #   keystorm.sh GAME XCLOSE ASSETS CASE
 # CASE: race-keys
 GAME=$1 XCLOSE=$2 ASSETS=$3
@@ -64,17 +65,22 @@ case_race_keys() {
     log "$actions presses and releases, the game quit $restarts times from its title"
     running || restart_after_quit
 
-    # Back to a race from wherever the storm left the game.
+    # Back to the title from wherever the storm left the game, then a fresh race, which the
+    # enemies cannot end before the commands below are through.
     local tries
     for ((tries = 0; tries < 10; tries++)); do
         sleep 0.5
         shot state
-        is_race state && break
-        if is_pause state || is_title state; then
+        is_title state && break
+        if is_pause state; then
+            press Tab
+        elif is_race state; then
             press Return
         fi
     done
-    check "the game is racing again" is_race state
+    check "the game is back on its title" is_title state
+    press Return
+    wait_for 10 race-fresh is_race race-fresh
     press Return
     wait_for 10 pause is_pause pause
     press Return
