@@ -73,26 +73,6 @@ int countColor(BITMAP* bitmap, int x0, int y0, int x1, int y1, int color) {
     return count;
 }
 
-// True when the pixels of the given colour in the text's box are exactly the ones the
-// library's font draws for this text.
-bool showsText(BITMAP* bitmap, int left, int top, const std::string& text, int color) {
-    BITMAP* reference = create_bitmap(text_length(font, text.c_str()), text_height(font));
-    clear_to_color(reference, color == 0 ? 1 : 0);
-    textout_ex(reference, font, text.c_str(), 0, 0, color, -1);
-    bool same = true;
-    for (int y = 0; y < reference->h; ++y)
-        for (int x = 0; x < reference->w; ++x)
-            if ((getpixel(reference, x, y) == color) !=
-                (getpixel(bitmap, left + x, top + y) == color))
-                same = false;
-    destroy_bitmap(reference);
-    return same;
-}
-
-bool showsCentredText(BITMAP* bitmap, int centreX, int top, const std::string& text, int color) {
-    return showsText(bitmap, centreX - text_length(font, text.c_str()) / 2, top, text, color);
-}
-
 void press(int scancode) {
     key[scancode] = 1;
 }

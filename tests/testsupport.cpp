@@ -78,12 +78,12 @@ void writeSound(const std::string& file) {
     putLittleEndian(wav, 36 + samples, 4);
     wav += "WAVEfmt ";
     putLittleEndian(wav, 16, 4);
-    putLittleEndian(wav, 1, 2);     // PCM
-    putLittleEndian(wav, 1, 2);     // mono
-    putLittleEndian(wav, 8000, 4);  // sample rate
-    putLittleEndian(wav, 8000, 4);  // byte rate
-    putLittleEndian(wav, 1, 2);     // block align
-    putLittleEndian(wav, 8, 2);     // bits per sample
+    putLittleEndian(wav, 1, 2);    // PCM
+    putLittleEndian(wav, 1, 2);    // mono
+    putLittleEndian(wav, 8000, 4); // sample rate
+    putLittleEndian(wav, 8000, 4); // byte rate
+    putLittleEndian(wav, 1, 2);    // block align
+    putLittleEndian(wav, 8, 2);    // bits per sample
     wav += "data";
     putLittleEndian(wav, samples, 4);
     wav.append(samples, static_cast<char>(128));
@@ -119,4 +119,22 @@ pixelBox paintedBox(int background, int top, int bottom) {
     if (right < 0)
         return pixelBox{};
     return pixelBox{left, upper, right - left + 1, lower - upper + 1};
+}
+
+bool showsText(BITMAP* bitmap, int left, int top, const std::string& text, int color) {
+    BITMAP* reference = create_bitmap(text_length(font, text.c_str()), text_height(font));
+    clear_to_color(reference, color == 0 ? 1 : 0);
+    textout_ex(reference, font, text.c_str(), 0, 0, color, -1);
+    bool same = true;
+    for (int y = 0; y < reference->h; ++y)
+        for (int x = 0; x < reference->w; ++x)
+            if ((getpixel(reference, x, y) == color) !=
+                (getpixel(bitmap, left + x, top + y) == color))
+                same = false;
+    destroy_bitmap(reference);
+    return same;
+}
+
+bool showsCentredText(BITMAP* bitmap, int centreX, int top, const std::string& text, int color) {
+    return showsText(bitmap, centreX - text_length(font, text.c_str()) / 2, top, text, color);
 }

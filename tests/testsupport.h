@@ -53,3 +53,8 @@ std::ostream& operator<<(std::ostream& out, const pixelBox& box);
 // The smallest rectangle holding every pixel of global::dbuffer in rows top to bottom (clipped
 // to the buffer) that differs from the background colour.
 pixelBox paintedBox(int background, int top = 0, int bottom = 1 << 20);
+
+// True when the pixels of the given colour in the text's box are exactly the ones the library's
+// font draws for this text: the text is there, and nothing else of that colour is.
+bool showsText(BITMAP* bitmap, int left, int top, const std::string& text, int color);
+bool showsCentredText(BITMAP* bitmap, int centreX, int top, const std::string& text, int color);
