@@ -1,112 +1,72 @@
-// The collision rule every enemy shares, and the random placement that has to survive a picture
-// too large for the screen.
+// The collision rule every enemy shares, and where each kind enters: a random row above the
+// status strip that has to survive a picture too large for the screen.
+#include "car.h"
 #include "enemy.h"
-#include "game.h"
-#include "globals.h"
+#include "mine.h"
 #include "stone.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
-namespace {
-
-// An enemy of no kind: just a rectangle at a chosen place.
-class rectangle : public enemy {
-  public:
-    rectangle(int left, int centre) {
-        x = left;
-        y = centre;
-        hit = false;
+// The enemy covers columns 100..120 and rows 45..55 unless a case says otherwise.
+TEST(collides, touchingEdgesAndCornersCollideOneApartDoesNot) {
+    struct overlap {
+        int x, y, a, b, c, d, w, hh;
+        bool collides;
+    };
+    const overlap cases[] = {
+        {100, 50, 80, 50, 20, 3, 20, 5, true},    // other's right edge on the enemy's left column
+        {100, 50, 79, 50, 20, 3, 20, 5, false},   // and one column short
+        {100, 50, 120, 50, 20, 3, 20, 5, true},   // other's left column on the enemy's right edge
+        {100, 50, 121, 50, 20, 3, 20, 5, false},  // and one column further
+        {100, 50, 110, 42, 4, 3, 20, 5, true},    // other's bottom row on the enemy's top row
+        {100, 50, 110, 41, 4, 3, 20, 5, false},   // and one row higher
+        {100, 50, 110, 58, 4, 3, 20, 5, true},    // other's top row on the enemy's bottom row
+        {100, 50, 110, 59, 4, 3, 20, 5, false},   // and one row lower
+        {100, 50, 80, 42, 20, 3, 20, 5, true},    // corners that only touch
+        {100, 50, 79, 41, 20, 3, 20, 5, false},   // one off on both axes
+        {100, 50, 105, 80, 4, 3, 20, 5, false},   // columns overlap, rows do not
+        {100, 50, 200, 50, 4, 3, 20, 5, false},   // rows overlap, columns do not
+        {100, 100, 110, 100, 4, 2, 60, 30, true}, // a small other inside a large enemy
+        {150, 100, 0, 100, 319, 90, 4, 2, true},  // a small enemy inside a large other
+    };
+    std::vector<std::string> log;
+    for (const overlap& c : cases) {
+        spyEnemy e(log, 0);
+        e.place(c.x, c.y);
+        EXPECT_EQ(e.collides(c.a, c.b, c.c, c.d, c.w, c.hh), c.collides)
+            << c.a << ", " << c.b << ", " << c.c << ", " << c.d;
     }
-    int move(int, int, int, int) override { return 0; }
-    bool finished() override { return false; }
-    void draw() override {}
-    void attack(int, int, int, int) override {}
-};
-
-// A stone that can be put anywhere.
-struct placedStone : stone {
-    placedStone(int left, int centre) {
-        x = left;
-        y = centre;
-    }
-};
-
-} // namespace
-
-// The enemy covers columns 100..120 and rows 45..55.
-TEST(collides, touchingEdgesCollideOneColumnOrRowApartDoesNot) {
-    const rectangle e(100, 50);
-    // The other's right edge on the enemy's left column (a + c = x), and one column short.
-    EXPECT_TRUE(e.collides(80, 50, 20, 3, 20, 5));
-    EXPECT_FALSE(e.collides(79, 50, 20, 3, 20, 5));
-    // The other's left column on the enemy's right edge (a = x + w), and one column further.
-    EXPECT_TRUE(e.collides(120, 50, 20, 3, 20, 5));
-    EXPECT_FALSE(e.collides(121, 50, 20, 3, 20, 5));
-    // Bottom row of the other on the top row of the enemy, and one row higher.
-    EXPECT_TRUE(e.collides(110, 42, 4, 3, 20, 5));
-    EXPECT_FALSE(e.collides(110, 41, 4, 3, 20, 5));
-    // Top row of the other on the bottom row of the enemy, and one row lower.
-    EXPECT_TRUE(e.collides(110, 58, 4, 3, 20, 5));
-    EXPECT_FALSE(e.collides(110, 59, 4, 3, 20, 5));
-    // Corners that only touch collide; a corner one off on both axes does not.
-    EXPECT_TRUE(e.collides(80, 42, 20, 3, 20, 5));
-    EXPECT_FALSE(e.collides(79, 41, 20, 3, 20, 5));
-    // Overlapping columns alone, or rows alone, are not a collision.
-    EXPECT_FALSE(e.collides(105, 80, 4, 3, 20, 5));
-    EXPECT_FALSE(e.collides(200, 50, 4, 3, 20, 5));
 }
 
-TEST(collides, containmentCollidesBothWays) {
-    // A small other inside a large enemy.
-    EXPECT_TRUE(rectangle(100, 100).collides(110, 100, 4, 2, 60, 30));
-    // A small enemy inside a large other.
-    EXPECT_TRUE(rectangle(150, 100).collides(0, 100, 319, 90, 4, 2));
-}
-
-class enemyBounds : public testing::Test {
-  protected:
-    void SetUp() override {
-        startGameFrame();
-        releaseEnemyFiles();
-    }
-    void TearDown() override { releaseEnemyFiles(); }
-
-    // Where the stone's picture lands in the double buffer.
-    pixelBox drawn(stone& s) {
-        clear_to_color(global::dbuffer, colors::white);
-        s.draw();
-        return paintedBox(colors::white);
-    }
-
-    scratchFolder folder;
-};
-
-// The strike area of a stone is its drawn picture plus one column on the right, and for an even
+// A stone's strike area is its drawn picture plus one column on the right, and for an even
 // height one row at the bottom: the half height is the height shifted right by one.
-TEST_F(enemyBounds, strikeAreaIsTheDrawnPictureWithInclusiveEdges) {
+TEST(collides, strikeAreaIsTheDrawnPictureWithInclusiveEdges) {
     for (const int height : {9, 10}) {
         SCOPED_TRACE(height);
-        releaseEnemyFiles();
+        enemyScene scene;
         writePicture("gfx/stone.tga", 16, height);
-        // A car one pixel high and no columns wide, tested against a fresh stone each time; the
-        // stone steps 4 columns left before it tests.
+        // A car one pixel high and no columns wide against a fresh stone that steps 4 columns
+        // left, onto column 100, before it tests.
         auto strikes = [&](int column, int row) {
-            placedStone s(104, 100);
+            placed<stone> s(104, 100);
             return s.move(column, row, 0, 1) != 0;
         };
-        placedStone shown(100, 100);
-        const pixelBox box = drawn(shown);
+        placed<stone> shown(100, 100);
+        const pixelBox box = drawnAlone(shown);
         ASSERT_EQ(box, (pixelBox{100, 100 - (height >> 1), 16, height}));
-        const int lastDrawnRow = box.y + box.h - 1;
+        const int lastRow = box.y + box.h - 1;
         EXPECT_TRUE(strikes(100, box.y));
         EXPECT_FALSE(strikes(100, box.y - 1));
-        EXPECT_TRUE(strikes(100, lastDrawnRow));
-        EXPECT_EQ(strikes(100, lastDrawnRow + 1), height % 2 == 0);
-        EXPECT_FALSE(strikes(100, lastDrawnRow + 2));
-        // One column more than the picture on the right, none on the left.
+        EXPECT_TRUE(strikes(100, lastRow));
+        EXPECT_EQ(strikes(100, lastRow + 1), height % 2 == 0);
+        EXPECT_FALSE(strikes(100, lastRow + 2));
         EXPECT_TRUE(strikes(box.x + box.w, 100));
         EXPECT_FALSE(strikes(box.x + box.w + 1, 100));
         EXPECT_TRUE(strikes(box.x, 100));
@@ -128,4 +88,42 @@ TEST(randomPlacement, emptyOrNegativeRangeGivesZeroAndStillDrawsOnce) {
     const int expected = std::rand() % 7;
     std::srand(5);
     EXPECT_EQ(randomBelow(7), expected);
+}
+
+// Stones and mines enter fully visible at the right edge, the enemy car just beyond the left
+// one; each draws one random row that keeps its picture above the status strip, and a picture
+// too tall for the screen leaves only row 0.
+TEST(randomPlacement, eachKindEntersAtItsEdgeOnOneRandomRow) {
+    startGameFrame();
+    struct entry {
+        const char* picture;
+        int w, h;
+        std::function<std::pair<int, int>()> place;
+        int x;
+    };
+    const auto at = [](auto&& e) { return std::make_pair(e.x, e.y); };
+    const entry entries[] = {
+        {"gfx/stone.tga", 16, 12, [&] { return at(placed<stone>()); }, SCREEN_W - 16},
+        {"gfx/stone.tga", 400, 382, [&] { return at(placed<stone>()); }, SCREEN_W - 400},
+        {"gfx/mine.tga", 14, 10, [&] { return at(placed<mine>()); }, SCREEN_W - 14},
+        {"gfx/mine.tga", 400, 400, [&] { return at(placed<mine>()); }, SCREEN_W - 400},
+        {"gfx/enemycar.tga", 16, 12, [&] { return at(placed<enemycar>()); }, -16},
+        {"gfx/enemycar.tga", 400, 400, [&] { return at(placed<enemycar>()); }, -400},
+    };
+    for (const entry& e : entries) {
+        enemyScene scene;
+        writeRaceFiles();
+        writePicture(e.picture, e.w, e.h);
+        for (const unsigned seed : {1u, 77u, 4242u}) {
+            SCOPED_TRACE(testing::Message()
+                         << e.picture << " " << e.w << "x" << e.h << " seed " << seed);
+            std::srand(seed);
+            const int rows = SCREEN_H - (e.h >> 1) - 9;
+            const int row = rows > 0 ? std::rand() % rows : (std::rand(), 0);
+            const int next = std::rand();
+            std::srand(seed);
+            EXPECT_EQ(e.place(), std::make_pair(e.x, row));
+            EXPECT_EQ(std::rand(), next) << "one random number per enemy";
+        }
+    }
 }

@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include "enemy.h"
 #include "game.h"
 #include "globals.h"
 #include "main.h"
@@ -137,4 +138,68 @@ bool showsText(BITMAP* bitmap, int left, int top, const std::string& text, int c
 
 bool showsCentredText(BITMAP* bitmap, int centreX, int top, const std::string& text, int color) {
     return showsText(bitmap, centreX - text_length(font, text.c_str()) / 2, top, text, color);
+}
+
+void press(int scancode) {
+    key[scancode] = 1;
+}
+
+void release(int scancode) {
+    key[scancode] = 0;
+}
+
+int countColor(BITMAP* bitmap, int x0, int y0, int x1, int y1, int color) {
+    int count = 0;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (getpixel(bitmap, x, y) == color)
+                ++count;
+    return count;
+}
+
+int countColor(BITMAP* bitmap, int color) {
+    return countColor(bitmap, 0, 0, bitmap->w - 1, bitmap->h - 1, color);
+}
+
+pixelBox drawnAlone(enemy& e, int top, int bottom) {
+    clear_to_color(global::dbuffer, colors::white);
+    e.draw();
+    return paintedBox(colors::white, top, bottom);
+}
+
+void writeRaceFiles(int carW, int carH, int wider) {
+    writePicture("gfx/car.tga", carW, carH);
+    writePicture("gfx/explosion.tga", carW, carH);
+    writePicture("gfx/stone.tga", 16 + wider, 12);
+    writePicture("gfx/enemycar.tga", 20 + wider, 12);
+    writePicture("gfx/mine.tga", 14 + wider, 10);
+    writePicture("gfx/mineexplosion.tga", 30 + wider, 21);
+    writePicture("gfx/robot.tga", 24 + wider, 11);
+    writePicture("gfx/robotbullet.tga", 6 + wider, 5);
+    for (const char* sample :
+         {"sfx/explosion.wav", "sfx/racecar.wav", "sfx/mineexplosion.wav", "sfx/robotshoot.wav"})
+        writeSound(sample);
+}
+
+enemyScene::enemyScene() {
+    startGameFrame();
+    releaseEnemyFiles();
+}
+
+enemyScene::~enemyScene() {
+    releaseEnemyFiles();
+}
+
+std::string highscoreBytes(int hours, int minutes) {
+    std::string bytes;
+    putLittleEndian(bytes, static_cast<std::uint32_t>(hours), 4);
+    putLittleEndian(bytes, static_cast<std::uint32_t>(minutes), 4);
+    return bytes;
+}
+
+void spyEnemy::note(const std::string& call, const std::vector<int>& rectangle) {
+    std::string entry = std::to_string(id) + " " + call;
+    for (size_t i = 0; i < rectangle.size(); ++i)
+        entry += (i == 0 ? " " : ",") + std::to_string(rectangle[i]);
+    log.push_back(entry);
 }

@@ -2,10 +2,13 @@
 // to run in.
 #pragma once
 
+#include "enemy.h"
+
 #include <allegro.h>
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 // Brings the game up once per test process through its own init(), then stops the tick timer
 // and the keyboard driver so that tests alone drive timerCounter and the key array.
@@ -58,3 +61,80 @@ pixelBox paintedBox(int background, int top = 0, int bottom = 1 << 20);
 // font draws for this text: the text is there, and nothing else of that colour is.
 bool showsText(BITMAP* bitmap, int left, int top, const std::string& text, int color);
 bool showsCentredText(BITMAP* bitmap, int centreX, int top, const std::string& text, int color);
+
+// ---- Helpers shared by the race, enemy, title and tools tests ----
+
+// Holds a key down in the library's key array, or lets it go.
+void press(int scancode);
+void release(int scancode);
+
+// How many pixels of the rectangle from (x0, y0) to (x1, y1), inclusive, have the colour.
+int countColor(BITMAP* bitmap, int x0, int y0, int x1, int y1, int color);
+int countColor(BITMAP* bitmap, int color);
+
+// Clears the double buffer to white, draws the enemy alone and returns what it painted in rows
+// top to bottom.
+pixelBox drawnAlone(enemy& e, int top = 0, int bottom = 1 << 20);
+
+// Writes every picture and sound a race and its four enemy kinds load: a car of carW by carH, a
+// stone of 16 by 12 pixels, an enemy car of 20 by 12, a mine of 14 by 10, its explosion 30 by
+// 21, a robot 24 by 11 and its bullet 6 by 5, each kind wider by the given number of columns.
+void writeRaceFiles(int carW = 24, int carH = 12, int wider = 0);
+
+// An enemy of the given kind whose place and state the test can read and set.
+template <class kind> struct placed : kind {
+    using kind::x;
+    using kind::y;
+    placed() = default;
+    placed(int left, int centre) {
+        x = left;
+        y = centre;
+    }
+};
+
+// The game frame up, an empty scratch folder as working directory, and no enemy kind holding
+// its pictures or sounds, both while it lives and after it goes.
+class enemyScene {
+  public:
+    enemyScene();
+    ~enemyScene();
+    scratchFolder folder;
+};
+
+// The eight bytes "highscore.sav" holds for a best of hours:minutes.
+std::string highscoreBytes(int hours, int minutes);
+
+// An enemy that deals a set damage on every move, is finished when told, and notes in a shared
+// log, as "<id> <call>" with the rectangle it was given, what the race asks of it.
+class spyEnemy : public enemy {
+  public:
+    spyEnemy(std::vector<std::string>& log, int id, int damage = 0, bool done = false)
+        : log(log), id(id), damage(damage), done(done) {
+        place(0, 0);
+    }
+    ~spyEnemy() override { note("delete"); }
+    int move(int left, int centre, int w, int h) override {
+        note("move", {left, centre, w, h});
+        return damage;
+    }
+    bool finished() override {
+        note("finished");
+        return done;
+    }
+    void draw() override { note("draw"); }
+    void attack(int left, int centre, int w, int h) override {
+        note("attack", {left, centre, w, h});
+    }
+    void place(int left, int centre) {
+        x = left;
+        y = centre;
+        hit = false;
+    }
+
+  private:
+    void note(const std::string& call, const std::vector<int>& rectangle = {});
+    std::vector<std::string>& log;
+    int id;
+    int damage;
+    bool done;
+};
