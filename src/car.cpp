@@ -1,8 +1,8 @@
 #include "car.h"
 
-#include "globals.h"
-
 BITMAP* cargfx = nullptr;
+
+static const sharedFile carFiles[] = {{cargfx, "gfx/enemycar.tga"}};
 
 static const int carDamage = 12;
 static const int chaseLength = 272;
@@ -13,11 +13,15 @@ static int stepTowards(int from, int to) {
 }
 
 enemycar::enemycar() {
-    loadShared(cargfx, "gfx/enemycar.tga");
+    loadShared(carFiles);
     hit = false;
     x = -cargfx->w;
     y = randomRow(cargfx->h);
     chaseTicks = chaseLength;
+}
+
+void releaseCarFiles() {
+    releaseShared(carFiles);
 }
 
 int enemycar::move(int carX, int carY, int carW, int carH) {
@@ -27,7 +31,7 @@ int enemycar::move(int carX, int carY, int carW, int carH) {
     }
     y = stepTowards(y, carY);
     x = stepTowards(x, carX);
-    if (collides(carX, carY, carW, carH >> 1, cargfx->w, cargfx->h >> 1)) {
+    if (touches(cargfx, carX, carY, carW, carH)) {
         hit = true;
         chaseTicks = 0;
         return carDamage;
@@ -41,12 +45,12 @@ bool enemycar::finished() {
 }
 
 void enemycar::draw() {
-    masked_blit(cargfx, global::dbuffer, 0, 0, x, y - (cargfx->h >> 1), cargfx->w, cargfx->h);
+    drawCentred(cargfx, x, y);
 }
 
 // A shot turns the car away; it is not destroyed.
 void enemycar::attack(int areaX, int areaY, int areaW, int areaH) {
-    if (collides(areaX, areaY, areaW, areaH >> 1, cargfx->w, cargfx->h >> 1)) {
+    if (touches(cargfx, areaX, areaY, areaW, areaH)) {
         hit = true;
         chaseTicks = 0;
     }

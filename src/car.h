@@ -16,3 +16,6 @@ class enemycar : public enemy {
   private:
     int chaseTicks; // chase steps left; 0 while driving off
 };
+
+// Frees the picture all enemy cars share; the next enemy car loads it again.
+void releaseCarFiles();

@@ -1,29 +1,39 @@
 #include "enemy.h"
 
 #include "errors.h"
+#include "globals.h"
+#include "layout.h"
 #include "tools.h"
 
 #include <cstdlib>
+
+void drawCentred(BITMAP* picture, int x, int y) {
+    masked_blit(picture, global::dbuffer, 0, 0, x, y - (picture->h >> 1), picture->w, picture->h);
+}
 
 int randomBelow(int range) {
     return std::rand() % (range > 0 ? range : 1);
 }
 
 int randomRow(int imageH) {
-    return randomBelow(SCREEN_H - (imageH >> 1) - 9);
+    return randomBelow(SCREEN_H - (imageH >> 1) - statusStripRows);
 }
 
-void loadShared(BITMAP*& picture, const char* fileName) {
-    if (picture)
-        return;
-    picture = load_bitmap(fileName, nullptr);
-    if (!picture)
-        error::loadBit(fileName);
+void loadShared(const sharedFile* files, std::size_t count) {
+    for (const sharedFile* file = files; file != files + count; ++file)
+        if (file->picture && !*file->picture)
+            *file->picture = loadPicture(file->name);
+        else if (file->effect && !file->effect->isActive())
+            loadSound(*file->effect, file->name);
 }
 
-void loadShared(sound& effect, const char* fileName) {
-    if (effect.isActive())
-        return;
-    if (!effect.load(fileName))
-        error::sampleLoad(fileName);
+void releaseShared(const sharedFile* files, std::size_t count) {
+    for (const sharedFile* file = files; file != files + count; ++file)
+        if (file->picture) {
+            if (*file->picture)
+                destroy_bitmap(*file->picture);
+            *file->picture = nullptr;
+        } else {
+            file->effect->destroy();
+        }
 }

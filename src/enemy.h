@@ -7,9 +7,12 @@
 
 #include <allegro.h>
 
-#include <string>
+#include <cstddef>
 
 class sound;
+
+// Columns per tick that stones and mines slide left with the road.
+const int roadSpeed = 4;
 
 class enemy {
   public:
@@ -22,17 +25,35 @@ class enemy {
     virtual void attack(int areaX, int areaY, int areaW, int areaH) = 0;
     virtual ~enemy() = default;
 
-    // Inclusive overlap of the other rectangle (a, b, width c, half height d) with this one at
-    // (x, y), width w and half height hh: touching edges collide.
-    bool collides(int a, int b, int c, int d, int w, int hh) const {
-        return a <= x + w && a + c >= x && b - d <= y + hh && b + d >= y - hh;
+    // Inclusive overlap of the other rectangle with this one at (x, y), ownW wide and
+    // 2 * ownHalfH + 1 rows high: touching edges collide.
+    bool collides(int otherX, int otherY, int otherW, int otherHalfH, int ownW,
+                  int ownHalfH) const {
+        return otherX <= x + ownW && otherX + otherW >= x && otherY - otherHalfH <= y + ownHalfH &&
+               otherY + otherHalfH >= y - ownHalfH;
     }
 
   protected:
+    // collides() for the other rectangle at its full height and this one the size of picture.
+    bool touches(const BITMAP* picture, int otherX, int otherY, int otherW, int otherH) const {
+        return collides(otherX, otherY, otherW, otherH >> 1, picture->w, picture->h >> 1);
+    }
+
+    // Slides one road step left, then tells whether a picture of this size, not yet hit, now
+    // strikes the car.
+    bool slideInto(const BITMAP* picture, int carX, int carY, int carW, int carH) {
+        x -= roadSpeed;
+        return !hit && touches(picture, carX, carY, carW, carH);
+    }
+
     int x;
     int y;
     bool hit;
 };
+
+// Draws the whole picture masked into the double buffer with its left column at x and its
+// centre row at y.
+void drawCentred(BITMAP* picture, int x, int y);
 
 // rand() % range, where an empty or negative range counts as 1: a picture too large for the
 // screen is placed at 0 instead of dividing by zero.
@@ -40,7 +61,24 @@ int randomBelow(int range);
 // The centre row of a stone, an enemy car or a mine whose image is imageH rows high; it keeps
 // the image above the status strip.
 int randomRow(int imageH);
-// Loads a kind's shared picture on its first use in a race; a failure ends the program.
-void loadShared(BITMAP*& picture, const char* fileName);
-// Loads a kind's shared sound on its first use in a race; a failure ends the program.
-void loadShared(sound& effect, const char* fileName);
+
+// A picture or a sound that every object of one kind shares: the kind's first object in a race
+// loads it, and the race releases it at its end.
+struct sharedFile {
+    sharedFile(BITMAP*& picture, const char* name) : picture(&picture), name(name) {}
+    sharedFile(sound& effect, const char* name) : effect(&effect), name(name) {}
+    BITMAP** picture = nullptr;
+    sound* effect = nullptr;
+    const char* name;
+};
+
+// Loads those of a kind's files that are not loaded yet; a failure ends the program.
+void loadShared(const sharedFile* files, std::size_t count);
+// Frees a kind's files, so that its next object loads them again.
+void releaseShared(const sharedFile* files, std::size_t count);
+template <std::size_t count> void loadShared(const sharedFile (&files)[count]) {
+    loadShared(files, count);
+}
+template <std::size_t count> void releaseShared(const sharedFile (&files)[count]) {
+    releaseShared(files, count);
+}

@@ -1,5 +1,7 @@
 #include "errors.h"
 
+#include "tools.h"
+
 #include <allegro.h>
 
 #include <cstdlib>
@@ -49,3 +51,15 @@ void divBy0(std::string moduleName) {
 }
 
 } // namespace error
+
+BITMAP* loadPicture(const std::string& fileName) {
+    BITMAP* picture = load_bitmap(fileName.c_str(), nullptr);
+    if (!picture)
+        error::loadBit(fileName);
+    return picture;
+}
+
+void loadSound(sound& effect, const std::string& fileName) {
+    if (!effect.load(fileName))
+        error::sampleLoad(fileName);
+}

@@ -2,7 +2,11 @@
 // the program; divBy0 only shows its message.
 #pragma once
 
+#include <allegro.h>
+
 #include <string>
+
+class sound;
 
 namespace error {
 [[noreturn]] void fatal(std::string message);
@@ -16,3 +20,7 @@ namespace error {
 [[noreturn]] void sampleLoad(std::string fileName);
 void divBy0(std::string moduleName);
 } // namespace error
+
+// Load a file the game cannot go on without: on failure the matching report ends the program.
+BITMAP* loadPicture(const std::string& fileName);
+void loadSound(sound& effect, const std::string& fileName);

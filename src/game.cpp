@@ -3,6 +3,7 @@
 #include "car.h"
 #include "errors.h"
 #include "globals.h"
+#include "layout.h"
 #include "main.h"
 #include "mine.h"
 #include "robot.h"
@@ -35,40 +36,6 @@ returnStruct* game() {
     return endRace(race);
 }
 
-void loadRace(raceState& race) {
-    race.car = load_bitmap("gfx/car.tga", nullptr);
-    race.explosion = load_bitmap("gfx/explosion.tga", nullptr);
-    if (!race.car)
-        error::loadBit("gfx/car.tga");
-    if (!race.explosion)
-        error::loadBit("gfx/explosion.tga");
-    if (!race.shotSfx.load("sfx/explosion.wav"))
-        error::sampleLoad("sfx/explosion.wav");
-    if (!race.engine.load("sfx/racecar.wav"))
-        error::sampleLoad("sfx/racecar.wav");
-    race.engine.play(1, 120, 127, 1000);
-}
-
-void resetRace(raceState& race) {
-    race.carX = 0;
-    race.carY = SCREEN_H >> 1;
-    race.speed = 0;
-    race.lastSpeed = 0;
-    race.damage = 0;
-    race.maxDamage = (SCREEN_W >> 1) - 1;
-    race.ticks = 0;
-    race.minutes = 30;
-    race.hours = 2;
-    race.reload = 0;
-    race.shotRight = false;
-    race.ticked = false;
-    for (enemy*& slot : race.enemies)
-        slot = nullptr;
-    race.spawnCountdown = 1;
-    race.spawnInterval = 64;
-    run = true;
-}
-
 // The engine runs louder and higher with every speed step.
 static int engineVolume(int speed) {
     return 120 + 20 * speed;
@@ -76,19 +43,35 @@ static int engineVolume(int speed) {
 static int enginePitch(int speed) {
     return 1000 + 100 * speed;
 }
+static void playEngine(sound& engine, int speed) {
+    engine.play(1, engineVolume(speed), 127, enginePitch(speed));
+}
+
+void loadRace(raceState& race) {
+    race.car = loadPicture("gfx/car.tga");
+    race.explosion = loadPicture("gfx/explosion.tga");
+    loadSound(race.shotSfx, "sfx/explosion.wav");
+    loadSound(race.engine, "sfx/racecar.wav");
+    playEngine(race.engine, 0);
+}
+
+void resetRace(raceState& race) {
+    static_cast<raceStart&>(race) = raceStart{};
+    run = true;
+}
 
 static void pauseRace(raceState& race) {
     race.engine.stop();
     showProgress(race.ticks, race.minutes, race.hours);
-    race.engine.play(1, engineVolume(race.speed), 127, enginePitch(race.speed));
+    playEngine(race.engine, race.speed);
 }
 
 static void steerCar(raceState& race) {
     const int halfCarH = race.car->h >> 1;
     if (key[KEY_UP] && halfCarH < race.carY)
         race.carY -= 2;
-    // The 8 rows keep the car off the status strip.
-    if (key[KEY_DOWN] && race.carY < SCREEN_H - halfCarH - 8)
+    // The car may reach down to the row above the status strip.
+    if (key[KEY_DOWN] && race.carY < SCREEN_H - halfCarH - (statusStripRows - 1))
         race.carY += 2;
     if (keyStates[KEY_LEFT] && race.speed >= -1)
         --race.speed;
@@ -159,6 +142,7 @@ void drawRace(raceState& race) {
     const int carW = race.car->w;
     const int carH = race.car->h;
     const int carTop = race.carY - (carH >> 1);
+    const int strip = h - statusStripRows; // the status strip's top row
 
     clear_to_color(buffer, colors::white);
     drawEnemies(race);
@@ -167,12 +151,12 @@ void drawRace(raceState& race) {
     if (race.reload == reloadTicks)
         blit(race.explosion, buffer, 0, 0, race.shotRight ? race.carX + carW : race.carX - carW,
              carTop, carW, carH);
-    rectfill(buffer, 0, h - 9, w - 1, h - 1, colors::black);
-    rectfill(buffer, 1, h - 7, (w >> 1) - race.damage, h - 3, colors::lgray);
-    textprintf_right_ex(buffer, font, w - 2, h - 8, colors::white, -1, "Time: %2i:%2i", race.hours,
-                        race.minutes);
+    rectfill(buffer, 0, strip, w - 1, h - 1, colors::black);
+    rectfill(buffer, 1, strip + 2, (w >> 1) - race.damage, h - 3, colors::lgray);
+    textprintf_right_ex(buffer, font, w - 2, strip + 1, colors::white, -1, "Time: %2i:%2i",
+                        race.hours, race.minutes);
     if (race.reload != 0)
-        textout_ex(buffer, font, "Reloading", (w >> 1) - 3, h - 8, colors::gray, -1);
+        textout_ex(buffer, font, "Reloading", (w >> 1) - 3, strip + 1, colors::gray, -1);
 }
 
 returnStruct* endRace(raceState& race) {
@@ -252,22 +236,12 @@ void deleteEnemies(raceState& race) {
     }
 }
 
-static void releasePicture(BITMAP*& picture) {
-    if (picture)
-        destroy_bitmap(picture);
-    picture = nullptr;
-}
-
 // The first enemy of each kind in the next race loads its files again.
 void releaseEnemyFiles() {
-    releasePicture(robotgfx);
-    releasePicture(robotbullet);
-    releasePicture(minegfx);
-    releasePicture(mineExplosion);
-    releasePicture(gfx);
-    releasePicture(cargfx);
-    mineExplosionSfx.destroy();
-    robotshoot.destroy();
+    releaseRobotFiles();
+    releaseMineFiles();
+    releaseStoneFiles();
+    releaseCarFiles();
 }
 
 // The percentage counts from 0:00, so a race never shows less than 10 %.

@@ -23,18 +23,14 @@ extern bool run;
 const int enemySlots = 32;
 const int reloadTicks = 112;
 
-struct raceState {
-    BITMAP* car = nullptr;
-    BITMAP* explosion = nullptr;
-    sound shotSfx;
-    sound engine;
-
-    int carX = 0;      // left edge of the car
-    int carY = 0;      // centre row of the car
-    int speed = 0;     // -2 .. 2 columns per tick
-    int lastSpeed = 0; // speed at the end of the previous tick
+// The values every race starts with; resetRace() gives them back.
+struct raceStart {
+    int carX = 0;             // left edge of the car
+    int carY = SCREEN_H >> 1; // centre row of the car
+    int speed = 0;            // -2 .. 2 columns per tick
+    int lastSpeed = 0;        // speed at the end of the previous tick
     int damage = 0;
-    int maxDamage = 0;
+    int maxDamage = (SCREEN_W >> 1) - 1;
     int ticks = 0; // ticks run in the current race minute
     int minutes = 30;
     int hours = 2;
@@ -45,6 +41,13 @@ struct raceState {
     enemy* enemies[enemySlots] = {};
     int spawnCountdown = 1;
     int spawnInterval = 64;
+};
+
+struct raceState : raceStart {
+    BITMAP* car = nullptr;
+    BITMAP* explosion = nullptr;
+    sound shotSfx;
+    sound engine;
 };
 
 returnStruct* game();

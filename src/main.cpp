@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "game.h"
 #include "globals.h"
+#include "layout.h"
 #include "tools.h"
 
 #include <allegro.h>
@@ -94,13 +95,12 @@ int titleDecision() {
 
 int title() {
     set_close_button_callback(closeFunc);
-    BITMAP* picture = load_bitmap("gfx/title.tga", nullptr);
-    if (!picture)
-        error::loadBit("gfx/title.tga");
+    BITMAP* picture = loadPicture("gfx/title.tga");
     int hours;
     int minutes;
     readHighscore(hours, minutes);
-    textprintf_centre_ex(picture, font, 264, 175, colors::vdgray, -1, "%2i:%2i", hours, minutes);
+    textprintf_centre_ex(picture, font, bestResultX, bestResultY, colors::vdgray, -1, "%2i:%2i",
+                         hours, minutes);
 
     int decision = 2;
     while (decision == 2) {

@@ -1,32 +1,31 @@
 #include "mine.h"
 
-#include "globals.h"
-
 BITMAP* minegfx = nullptr;
 BITMAP* mineExplosion = nullptr;
 sound mineExplosionSfx;
 
+static const sharedFile mineFiles[] = {{minegfx, "gfx/mine.tga"},
+                                       {mineExplosion, "gfx/mineexplosion.tga"},
+                                       {mineExplosionSfx, "sfx/mineexplosion.wav"}};
+
 static const int mineDamage = 16;
-static const int roadSpeed = 4;
 
 mine::mine() {
-    loadShared(minegfx, "gfx/mine.tga");
-    loadShared(mineExplosion, "gfx/mineexplosion.tga");
-    loadShared(mineExplosionSfx, "sfx/mineexplosion.wav");
+    loadShared(mineFiles);
     hit = false;
     x = SCREEN_W - minegfx->w;
     y = randomRow(minegfx->h);
 }
 
+void releaseMineFiles() {
+    releaseShared(mineFiles);
+}
+
 int mine::move(int carX, int carY, int carW, int carH) {
-    x -= roadSpeed;
-    if (hit)
+    if (!slideInto(minegfx, carX, carY, carW, carH))
         return 0;
-    if (collides(carX, carY, carW, carH >> 1, minegfx->w, minegfx->h >> 1)) {
-        explode();
-        return mineDamage;
-    }
-    return 0;
+    explode();
+    return mineDamage;
 }
 
 // An exploded mine is shown for the one frame before the next tick removes it.
@@ -35,16 +34,11 @@ bool mine::finished() {
 }
 
 void mine::draw() {
-    if (hit)
-        masked_blit(mineExplosion, global::dbuffer, 0, 0, x, y - (mineExplosion->h >> 1),
-                    mineExplosion->w, mineExplosion->h);
-    else
-        masked_blit(minegfx, global::dbuffer, 0, 0, x, y - (minegfx->h >> 1), minegfx->w,
-                    minegfx->h);
+    drawCentred(hit ? mineExplosion : minegfx, x, y);
 }
 
 void mine::attack(int areaX, int areaY, int areaW, int areaH) {
-    if (!hit && collides(areaX, areaY, areaW, areaH >> 1, minegfx->w, minegfx->h >> 1))
+    if (!hit && touches(minegfx, areaX, areaY, areaW, areaH))
         explode();
 }
 

@@ -19,3 +19,6 @@ class mine : public enemy {
   private:
     void explode();
 };
+
+// Frees the pictures and the sound all mines share; the next mine loads them again.
+void releaseMineFiles();

@@ -1,12 +1,14 @@
 #include "robot.h"
 
-#include "globals.h"
-
 #include <cstdlib>
 
 BITMAP* robotgfx = nullptr;
 BITMAP* robotbullet = nullptr;
 sound robotshoot;
+
+static const sharedFile robotFiles[] = {{robotgfx, "gfx/robot.tga"},
+                                        {robotbullet, "gfx/robotbullet.tga"},
+                                        {robotshoot, "sfx/robotshoot.wav"}};
 
 static const int bulletDamage = 9;
 static const int hoverLength = 192;
@@ -20,9 +22,7 @@ static int randomDirection() {
 }
 
 robot::robot() {
-    loadShared(robotgfx, "gfx/robot.tga");
-    loadShared(robotbullet, "gfx/robotbullet.tga");
-    loadShared(robotshoot, "sfx/robotshoot.wav");
+    loadShared(robotFiles);
     robotX = randomBelow(SCREEN_W - robotgfx->w);
     x = -1;
     y = -1;
@@ -30,6 +30,10 @@ robot::robot() {
     stayTicks = hoverLength;
     turnTicks = turnInterval;
     direction = randomDirection();
+}
+
+void releaseRobotFiles() {
+    releaseShared(robotFiles);
 }
 
 int robot::move(int carX, int carY, int carW, int carH) {
@@ -71,7 +75,7 @@ int robot::moveBullet(int carX, int carY, int carW, int carH) {
         x = y = -1;
         return 0;
     }
-    if (collides(carX, carY, carW, carH >> 1, robotbullet->w, robotbullet->h >> 1)) {
+    if (touches(robotbullet, carX, carY, carW, carH)) {
         x = y = -1;
         return bulletDamage;
     }
@@ -83,11 +87,11 @@ bool robot::finished() {
 }
 
 void robot::draw() {
-    masked_blit(robotgfx, global::dbuffer, 0, 0, robotX, robotY - (robotgfx->h >> 1), robotgfx->w,
-                robotgfx->h);
+    drawCentred(robotgfx, robotX, robotY);
+    // Meant: a bullet whose left column has passed the screen's left edge is no longer drawn,
+    // though it still strikes until it is wholly past it (noBullet() looks for -1, -1).
     if (x >= 0 && y >= 0)
-        masked_blit(robotbullet, global::dbuffer, 0, 0, x, y - (robotbullet->h >> 1),
-                    robotbullet->w, robotbullet->h);
+        drawCentred(robotbullet, x, y);
 }
 
 // Neither the robot nor its bullet can be shot.

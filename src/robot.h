@@ -28,3 +28,6 @@ class robot : public enemy {
     int turnTicks; // ticks until the next change of direction
     int direction; // +1 or -1 column per hovering tick
 };
+
+// Frees the pictures and the sound all robots share; the next robot loads them again.
+void releaseRobotFiles();

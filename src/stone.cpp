@@ -1,28 +1,28 @@
 #include "stone.h"
 
-#include "globals.h"
-
 BITMAP* gfx = nullptr;
 
+static const sharedFile stoneFiles[] = {{gfx, "gfx/stone.tga"}};
+
 static const int stoneDamage = 4;
-static const int roadSpeed = 4;
 
 stone::stone() {
-    loadShared(gfx, "gfx/stone.tga");
+    loadShared(stoneFiles);
     hit = false;
     x = SCREEN_W - gfx->w;
     y = randomRow(gfx->h);
 }
 
+void releaseStoneFiles() {
+    releaseShared(stoneFiles);
+}
+
+// The stone slides on after its strike, harmless.
 int stone::move(int carX, int carY, int carW, int carH) {
-    x -= roadSpeed;
-    if (hit)
+    if (!slideInto(gfx, carX, carY, carW, carH))
         return 0;
-    if (collides(carX, carY, carW, carH >> 1, gfx->w, gfx->h >> 1)) {
-        hit = true;
-        return stoneDamage;
-    }
-    return 0;
+    hit = true;
+    return stoneDamage;
 }
 
 bool stone::finished() {
@@ -30,7 +30,7 @@ bool stone::finished() {
 }
 
 void stone::draw() {
-    masked_blit(gfx, global::dbuffer, 0, 0, x, y - (gfx->h >> 1), gfx->w, gfx->h);
+    drawCentred(gfx, x, y);
 }
 
 // The shot passes over a stone.

@@ -13,3 +13,6 @@ class stone : public enemy {
     void draw() override;
     void attack(int areaX, int areaY, int areaW, int areaH) override;
 };
+
+// Frees the picture all stones share; the next stone loads it again.
+void releaseStoneFiles();
