@@ -6,7 +6,7 @@
 set -eu
 cd "$(dirname "$0")"
 . scripts/deps.sh
-install_missing $build_packages $test_packages
+install_missing $build_packages $generator_packages $test_packages
 dir=build-test
 flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo"
 if [ "${1:-}" = "--sanitize" ]; then

@@ -1,7 +1,8 @@
 // Writes every picture and sound of the game from the sources in this folder:
 //   makeassets OUTPUT [ART]
 // OUTPUT receives gfx/, sfx/ and linux/gravelmoth.png; ART is the folder of sprite grids and
-// defaults to the one in the source tree. The output is the same, byte for byte, on every run.
+// defaults to the one in the source tree. The output is the same, byte for byte, on every run
+// with the same libraries.
 #include "picture.h"
 #include "sounds.h"
 #include "title.h"
@@ -39,21 +40,23 @@ const spriteFile spriteFiles[] = {
 
 void writeAssets(const std::string& output, const std::string& artFolder) {
     const palette colours = readPalette(artFolder + "/palette.txt");
+    for (const char* folder : {"/gfx", "/sfx", "/linux"})
+        makeFolder(output + folder);
     sprites art;
     for (const spriteFile& file : spriteFiles) {
         art.*file.slot =
             readSprite(artFolder + "/" + file.name + ".txt", colours, file.width, file.height);
         // The moth appears only on the title.
         if (file.slot != &sprites::moth)
-            writeFile(output + "/gfx/" + file.name + ".tga", tgaBytes(art.*file.slot));
+            saveTga(art.*file.slot, output + "/gfx/" + file.name + ".tga");
     }
-    writeFile(output + "/gfx/title.tga", tgaBytes(titlePicture(art)));
-    writeFile(output + "/linux/gravelmoth.png", pngBytes(iconPicture(art)));
+    saveTga(titlePicture(art), output + "/gfx/title.tga");
+    savePng(iconPicture(art), output + "/linux/gravelmoth.png");
 
-    writeFile(output + "/sfx/racecar.wav", wavBytes(engineLoop()));
-    writeFile(output + "/sfx/explosion.wav", wavBytes(shotBlast()));
-    writeFile(output + "/sfx/mineexplosion.wav", wavBytes(mineBoom()));
-    writeFile(output + "/sfx/robotshoot.wav", wavBytes(laserZap()));
+    saveWav(engineLoop(), output + "/sfx/racecar.wav");
+    saveWav(shotBlast(), output + "/sfx/explosion.wav");
+    saveWav(mineBoom(), output + "/sfx/mineexplosion.wav");
+    saveWav(laserZap(), output + "/sfx/robotshoot.wav");
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "picture.h"
 
+#include <allegro.h>
+#include <png.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -40,22 +42,14 @@ std::string readFile(const std::string& file) {
     return bytes.str();
 }
 
-static void makeFolders(const std::string& file) {
-    for (size_t slash = file.find('/', 1); slash != std::string::npos;
-         slash = file.find('/', slash + 1)) {
-        const std::string folder = file.substr(0, slash);
-        if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-            throw std::runtime_error("cannot make folder " + folder + ": " + std::strerror(errno));
+void makeFolder(const std::string& folder) {
+    const std::string path = folder + "/";
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string above = path.substr(0, slash);
+        if (mkdir(above.c_str(), 0777) != 0 && errno != EEXIST)
+            throw std::runtime_error("cannot make folder " + above + ": " + std::strerror(errno));
     }
-}
-
-void writeFile(const std::string& file, const std::string& bytes) {
-    makeFolders(file);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out)
-        throw std::runtime_error("cannot write " + file);
 }
 
 static std::string trimmed(const std::string& line) {
@@ -119,106 +113,67 @@ picture readSprite(const std::string& file, const palette& colours, int width, i
     return image;
 }
 
-static void putLittle16(std::string& bytes, unsigned value) {
-    bytes += static_cast<char>(value & 0xff);
-    bytes += static_cast<char>((value >> 8) & 0xff);
-}
-
-static void putBig32(std::string& bytes, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes += static_cast<char>((value >> shift) & 0xff);
-}
-
-std::string tgaBytes(const picture& image) {
-    std::string bytes;
-    bytes += '\0';   // no image id
-    bytes += '\0';   // no colour map
-    bytes += '\x02'; // true colour, uncompressed
-    bytes.append(5, '\0');
-    putLittle16(bytes, 0); // x origin
-    putLittle16(bytes, 0); // y origin
-    putLittle16(bytes, static_cast<unsigned>(image.width()));
-    putLittle16(bytes, static_cast<unsigned>(image.height()));
-    bytes += '\x18'; // 24 bits a pixel
-    bytes += '\x20'; // rows from the top down, no alpha
+void saveTga(const picture& image, const std::string& file) {
+    BITMAP* bitmap = create_bitmap_ex(24, image.width(), image.height());
+    if (!bitmap)
+        throw std::runtime_error("cannot create a bitmap for " + file);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const rgb& pixel = image.at(x, y);
-            bytes += static_cast<char>(pixel.b);
-            bytes += static_cast<char>(pixel.g);
-            bytes += static_cast<char>(pixel.r);
+            putpixel(bitmap, x, y, makecol_depth(24, pixel.r, pixel.g, pixel.b));
+        }
+    const bool saved = save_tga(file.c_str(), bitmap, nullptr) == 0;
+    destroy_bitmap(bitmap);
+    if (!saved)
+        throw std::runtime_error("cannot write " + file);
+}
+
+// The pixels as PNG rows of red, green, blue and alpha, the mask colour fully transparent.
+static std::vector<png_byte> rgbaRows(const picture& image) {
+    std::vector<png_byte> bytes;
+    bytes.reserve(static_cast<size_t>(image.width() * image.height() * 4));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const rgb& pixel = image.at(x, y);
+            const bool clear = pixel == maskColour;
+            bytes.push_back(clear ? 0 : pixel.r);
+            bytes.push_back(clear ? 0 : pixel.g);
+            bytes.push_back(clear ? 0 : pixel.b);
+            bytes.push_back(clear ? 0 : 255);
         }
     return bytes;
 }
 
-std::uint32_t crc32(const std::string& bytes, size_t from, size_t size) {
-    const size_t end = size == std::string::npos ? bytes.size() : from + size;
-    std::uint32_t crc = 0xffffffffu;
-    for (size_t i = from; i < end; ++i) {
-        crc ^= static_cast<unsigned char>(bytes[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+// libpng reports a failure by jumping back to the setjmp here, past every frame in between:
+// nothing made after the setjmp may need a destructor.
+static bool writePng(FILE* out, int width, int height, png_bytepp rows) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
     }
-    return ~crc;
+    png_init_io(png, out);
+    // The strongest compression, always the same, so that every run writes the same bytes.
+    png_set_compression_level(png, 9);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_rows(png, info, rows);
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
 }
 
-std::uint32_t adler32(const std::string& bytes) {
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (char byte : bytes) {
-        a = (a + static_cast<unsigned char>(byte)) % 65521u;
-        b = (b + a) % 65521u;
-    }
-    return (b << 16) | a;
-}
-
-static void putChunk(std::string& png, const char* type, const std::string& data) {
-    putBig32(png, static_cast<std::uint32_t>(data.size()));
-    const size_t start = png.size();
-    png += type;
-    png += data;
-    putBig32(png, crc32(png, start, png.size() - start));
-}
-
-// A zlib stream of stored deflate blocks, each at most 65535 bytes long.
-static std::string storedZlib(const std::string& raw) {
-    std::string stream = "\x78\x01";
-    size_t done = 0;
-    do {
-        const size_t size = std::min<size_t>(raw.size() - done, 65535);
-        const bool last = done + size == raw.size();
-        stream += static_cast<char>(last ? 1 : 0);
-        putLittle16(stream, static_cast<unsigned>(size));
-        putLittle16(stream, static_cast<unsigned>(~size & 0xffff));
-        stream.append(raw, done, size);
-        done += size;
-    } while (done < raw.size());
-    putBig32(stream, adler32(raw));
-    return stream;
-}
-
-std::string pngBytes(const picture& image) {
-    std::string png = "\x89PNG\r\n\x1a\n";
-    std::string header;
-    putBig32(header, static_cast<std::uint32_t>(image.width()));
-    putBig32(header, static_cast<std::uint32_t>(image.height()));
-    header += '\x08'; // 8 bits a channel
-    header += '\x06'; // RGBA
-    header.append(3, '\0');
-    putChunk(png, "IHDR", header);
-    std::string raw;
-    for (int y = 0; y < image.height(); ++y) {
-        raw += '\0'; // no filter
-        for (int x = 0; x < image.width(); ++x) {
-            const rgb& pixel = image.at(x, y);
-            const bool clear = pixel == maskColour;
-            raw += static_cast<char>(clear ? 0 : pixel.r);
-            raw += static_cast<char>(clear ? 0 : pixel.g);
-            raw += static_cast<char>(clear ? 0 : pixel.b);
-            raw += static_cast<char>(clear ? 0 : 255);
-        }
-    }
-    putChunk(png, "IDAT", storedZlib(raw));
-    putChunk(png, "IEND", "");
-    return png;
+void savePng(const picture& image, const std::string& file) {
+    std::vector<png_byte> bytes = rgbaRows(image);
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < image.height(); ++y)
+        rows.push_back(&bytes[static_cast<size_t>(y * image.width() * 4)]);
+    FILE* out = std::fopen(file.c_str(), "wb");
+    if (!out)
+        throw std::runtime_error("cannot write " + file + ": " + std::strerror(errno));
+    const bool written = writePng(out, image.width(), image.height(), rows.data());
+    if (std::fclose(out) != 0 || !written)
+        throw std::runtime_error("cannot write " + file);
 }

@@ -1,5 +1,5 @@
 // Pictures as the asset generator handles them: plain 24-bit pixels in memory, read from the
-// character grids in art/ and written out as TGA or PNG files.
+// character grids in art/ and written out as TGA or PNG files by the libraries that know them.
 #pragma once
 
 #include <cstdint>
@@ -48,16 +48,14 @@ palette readPalette(const std::string& file);
 // asked for, so an edit cannot change a sprite's size (and with it the game) unnoticed.
 picture readSprite(const std::string& file, const palette& colours, int width, int height);
 
-// An uncompressed 24-bit TGA file.
-std::string tgaBytes(const picture& image);
-// A 32-bit RGBA PNG file in which the mask colour becomes fully transparent. The image data
-// is stored, not compressed: it needs nothing beyond the two checksums.
-std::string pngBytes(const picture& image);
-
-std::uint32_t crc32(const std::string& bytes, size_t from = 0, size_t size = std::string::npos);
-std::uint32_t adler32(const std::string& bytes);
+// Writes a 24-bit TGA file through the game's own library, the one that loads it in the game.
+void saveTga(const picture& image, const std::string& file);
+// Writes a 32-bit RGBA PNG file, compressed by libpng, in which the mask colour becomes fully
+// transparent.
+void savePng(const picture& image, const std::string& file);
 
 // Reads a whole file; throws std::runtime_error when it cannot.
 std::string readFile(const std::string& file);
-// Writes a whole file, making its folder first; throws std::runtime_error when it cannot.
-void writeFile(const std::string& file, const std::string& bytes);
+// Makes a folder and the folders above it that are missing; throws std::runtime_error when it
+// cannot.
+void makeFolder(const std::string& folder);

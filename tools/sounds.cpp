@@ -1,7 +1,10 @@
 #include "sounds.h"
 
+#include <sndfile.h>
+
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 
 namespace {
 
@@ -198,29 +201,28 @@ waveform laserZap() {
     return samples;
 }
 
-static void putLittle(std::string& bytes, std::uint32_t value, int size) {
-    for (int i = 0; i < size; ++i)
-        bytes += static_cast<char>((value >> (8 * i)) & 0xff);
-}
-
-std::string wavBytes(const waveform& samples) {
-    const std::uint32_t dataSize = static_cast<std::uint32_t>(samples.size() * 2);
-    std::string bytes = "RIFF";
-    putLittle(bytes, 36 + dataSize, 4);
-    bytes += "WAVEfmt ";
-    putLittle(bytes, 16, 4);             // size of the format chunk
-    putLittle(bytes, 1, 2);              // PCM
-    putLittle(bytes, 1, 2);              // mono
-    putLittle(bytes, sampleRate, 4);     // samples a second
-    putLittle(bytes, sampleRate * 2, 4); // bytes a second
-    putLittle(bytes, 2, 2);              // bytes a sample
-    putLittle(bytes, 16, 2);             // bits a sample
-    bytes += "data";
-    putLittle(bytes, dataSize, 4);
+// The samples as 16-bit values, clipped to the loudest the format holds.
+static std::vector<short> pcm16(const waveform& samples) {
+    std::vector<short> values;
+    values.reserve(samples.size());
     for (double sample : samples) {
         const double clamped = std::fmax(-1.0, std::fmin(1.0, sample));
-        const long value = std::lround(clamped * 32767);
-        putLittle(bytes, static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) & 0xffffu, 2);
+        values.push_back(static_cast<short>(std::lround(clamped * 32767)));
     }
-    return bytes;
+    return values;
+}
+
+void saveWav(const waveform& samples, const std::string& file) {
+    const std::vector<short> values = pcm16(samples);
+    SF_INFO format{};
+    format.samplerate = sampleRate;
+    format.channels = 1;
+    format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &format);
+    if (!out)
+        throw std::runtime_error("cannot write " + file + ": " + sf_strerror(nullptr));
+    const sf_count_t count = static_cast<sf_count_t>(values.size());
+    const bool written = sf_write_short(out, values.data(), count) == count;
+    if (sf_close(out) != 0 || !written)
+        throw std::runtime_error("cannot write " + file);
 }

@@ -23,5 +23,5 @@ waveform laserZap();
 const int enginePeriod = 160;
 const int enginePeriods = 56;
 
-// A mono 16-bit PCM WAV file.
-std::string wavBytes(const waveform& samples);
+// Writes a mono 16-bit PCM WAV file through libsndfile.
+void saveWav(const waveform& samples, const std::string& file);
