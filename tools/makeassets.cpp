@@ -33,7 +33,7 @@ struct spriteFile {
 const spriteFile spriteFiles[] = {
     {"car", 32, 16, &sprites::car},         {"enemycar", 32, 16, &sprites::enemyCar},
     {"stone", 14, 12, &sprites::stone},     {"mine", 14, 14, &sprites::mine},
-    {"robot", 24, 20, &sprites::robot},     {"robotbullet", 6, 6, &sprites::robotBullet},
+    {"robot", 24, 20, &sprites::robot},     {"robotbullet", 8, 8, &sprites::robotBullet},
     {"explosion", 32, 16, &sprites::flash}, {"mineexplosion", 24, 24, &sprites::mineExplosion},
     {"moth", 24, 16, &sprites::moth},
 };

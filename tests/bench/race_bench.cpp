@@ -53,7 +53,7 @@ const char* useRaceFiles() {
         {"gfx/car.tga", 32, 16, true},      {"gfx/explosion.tga", 32, 16, false},
         {"gfx/enemycar.tga", 32, 16, true}, {"gfx/stone.tga", 14, 12, true},
         {"gfx/mine.tga", 14, 14, true},     {"gfx/mineexplosion.tga", 24, 24, true},
-        {"gfx/robot.tga", 24, 20, true},    {"gfx/robotbullet.tga", 6, 6, true}};
+        {"gfx/robot.tga", 24, 20, true},    {"gfx/robotbullet.tga", 8, 8, true}};
     for (const size& picture : pictures)
         writePicture(picture.name, picture.w, picture.h, picture.masked);
     for (const char* sample :
