@@ -1,0 +1,200 @@
+#!/bin/bash
+# What the player hears. The game runs with a HOME whose ALSA configuration sends the default
+# device into a file, and the library's ALSA driver plays the whole mix there: 16-bit unsigned
+# little-endian stereo at 44100 frames a second, silence at 0x8000. The file fills faster than
+# real time, so each check listens to what was written between two moments.
+#   sound.sh GAME XCLOSE ASSETS CASE LISTEN
+# CASE: race | enemies. LISTEN is the helper that measures the file (listen.cpp).
+GAME=$1 XCLOSE=$2 ASSETS=$3
+LISTEN=${5:-}
+# shellcheck source=SCRIPTDIR/lib.sh
+. "$(dirname "$0")/lib.sh"
+
+[ -x "$LISTEN" ] || fail "no listen helper at '$LISTEN'"
+MIX=$WORK/mix.raw
+mkdir -p "$WORK/home"
+cat >"$WORK/home/.asoundrc" <<EOF
+pcm.!default { type file slave.pcm "null" file "$MIX" format "raw" }
+EOF
+
+# A sample is found in the mix when it accounts for at least this share of what is heard
+# (normalised correlation); the engine alone scores far below.
+HEARD=0.5
+
+# Bytes written to the mix so far.
+written() { if [ -f "$MIX" ]; then size_of "$MIX"; else echo 0; fi; }
+
+# Listens for SECONDS from now: prints "FROM TO", the bytes written meanwhile.
+listen_for() { # listen_for SECONDS
+    local from
+    from=$(written)
+    sleep "$1"
+    echo "$from $(written)"
+}
+
+level() { "$LISTEN" level "$MIX" "$@"; }
+period() { "$LISTEN" period "$MIX" "$@"; }
+find_in_mix() { "$LISTEN" find "$ASSETS/sfx/$1.wav" "$MIX" "$2" "$3"; }
+
+start_with_sound() {
+    start_xvfb
+    use_assets
+    HOME=$WORK/home start_to_title title
+}
+
+# True when A is within PERCENT percent of B.
+near() { awk -v a="$1" -v b="$2" -v p="$3" 'BEGIN { exit !(a >= b * (1 - p / 100) && a <= b * (1 + p / 100)) }'; }
+
+# The engine's note at SPEED: its period is the sample's own at speed 0, and the pitch rises by
+# a tenth of it with each step (frequency 1000 + 100 x speed). A loaded machine may take a
+# while to act on a key, so the note has a few seconds to get there.
+expect_engine_at() { # expect_engine_at SPEED WHAT
+    local speed=$1 what=$2 heard expected i
+    expected=$(awk -v p="$OWN_PERIOD" -v s="$speed" 'BEGIN { printf "%.2f", p * 1000 / (1000 + 100 * s) }')
+    for ((i = 0; i < 8; i++)); do
+        # shellcheck disable=SC2046
+        heard=$(period $(listen_for 0.5))
+        near "$heard" "$expected" 2 && break
+    done
+    check "$what: the engine's period is $expected frames at speed $speed (heard $heard)" \
+        near "$heard" "$expected" 2
+}
+
+# Title, race, speed steps, pause, resume, shot.
+case_race() {
+    OWN_PERIOD=$("$LISTEN" period "$ASSETS/sfx/racecar.wav")
+    [ "$OWN_PERIOD" != none ] || fail "sfx/racecar.wav has no clear note"
+    start_with_sound
+    local range heard
+
+    range=$(listen_for 1)
+    log "title: bytes $range"
+    # shellcheck disable=SC2086
+    check "the sound system plays on the title (the mix grows)" test ${range#* } -gt ${range% *}
+    check "the title is silent (heard $(level $range))" test "$(level $range)" = silent
+
+    press Return
+    wait_for 10 race is_race race
+    range=$(listen_for 0.6)
+    heard=$(level $range)
+    check "the engine runs in the race (heard $heard dB)" test "$heard" != silent
+    for sound in explosion mineexplosion robotshoot; do
+        heard=$(find_in_mix $sound $range)
+        check "before anything happens, sfx/$sound.wav is not in the mix (score $heard)" \
+            awk -v s="$heard" -v h="$HEARD" 'BEGIN { exit !(s < h) }'
+    done
+    expect_engine_at 0 "at rest"
+    press Right
+    expect_engine_at 1 "one step up"
+    press Right
+    expect_engine_at 2 "two steps up"
+    press Left
+    expect_engine_at 1 "one step down"
+    press Left
+    expect_engine_at 0 "back at rest"
+    press Left
+    expect_engine_at -1 "backing"
+
+    press Return
+    wait_for 10 pause is_pause pause
+    # Whatever still rings out from before the pause has ended by then.
+    sleep 1
+    range=$(listen_for 1)
+    check "the pause screen is silent (heard $(level $range))" test "$(level $range)" = silent
+    press Return
+    wait_for 10 race-again is_race race-again
+    expect_engine_at -1 "after the pause"
+
+    range=$(written)
+    press Control_L
+    sleep 0.6
+    range="$range $(written)"
+    heard=$(find_in_mix explosion $range)
+    check "the shot is heard when fired (score $heard)" \
+        awk -v s="$heard" -v h="$HEARD" 'BEGIN { exit !(s >= h) }'
+    close_and_expect_clean_exit
+}
+
+# The colour of a palette character of the pictures' sources, as "R G B".
+palette_colour() { awk -v c="$1" '$1 == c { print $2, $3, $4 }' "$ASSETS/tools/art/palette.txt"; }
+
+# Centre row of the pixels of screenshot NAME near colour R G B, or nothing.
+centre_row() { # centre_row NAME R G B
+    local box
+    box=$(bbox "$@" 6)
+    [ -n "$box" ] && awk -v b="$box" 'BEGIN { split(b, v, " "); print int((v[2] + v[4] + 1) / 2) }'
+}
+
+# Holds up or down until the car's centre row has moved by ROWS (2 rows a tick).
+steer() { # steer ROWS
+    local rows=$1 direction=Down
+    [ "$rows" -lt 0 ] && direction=Up rows=$((-rows))
+    xdotool windowfocus "$WIN" keydown "$direction" || fail "xdotool could not press $direction"
+    sleep "$(awk -v r="$rows" 'BEGIN { printf "%.3f", r / 64 }')"
+    xdotool keyup "$direction" || fail "xdotool could not release $direction"
+}
+
+# A mine's explosion and a robot's shot, each heard when it happens. Enemies come at random:
+# the car steers onto the row of every mine it sees (the only things of the mine's warning
+# yellow) so that it strikes, and every robot (the only things with its cyan visor) fires
+# within six seconds of coming down (twelve are allowed to a loaded machine).
+case_enemies() {
+    local mine robot car
+    mine=$(palette_colour W)
+    robot=$(palette_colour e)
+    car=$(palette_colour b)
+    [ -n "$mine" ] && [ -n "$robot" ] && [ -n "$car" ] || fail "colours missing from the palette"
+    start_with_sound
+    press Return
+    wait_for 10 race is_race race
+
+    # A window of 60000 bytes is kept from one look to the next, more than the quarter second of
+    # each sample that the helper looks for, so no sound is cut in two.
+    local from to score deadline now robotSeen= mineHeard= robotHeard= row carRow
+    from=$(written)
+    deadline=$(($(date +%s) + 150))
+    while [ -z "$mineHeard" ] || [ -z "$robotHeard" ]; do
+        now=$(date +%s)
+        [ "$now" -lt "$deadline" ] || fail "not both heard within 150 s (mine: ${mineHeard:-no}, robot: ${robotHeard:-no})"
+        running || fail "the game ended during the race"
+        shot field
+        is_race field ||
+            fail "the race ended before both were heard (mine: ${mineHeard:-no}, robot: ${robotHeard:-no})"
+        # shellcheck disable=SC2086
+        if [ -z "$robotSeen" ] && [ -n "$(bbox field $robot 6)" ]; then
+            robotSeen=$now
+            log "a robot is on screen"
+        fi
+        # shellcheck disable=SC2086
+        row=$(centre_row field $mine)
+        # shellcheck disable=SC2086
+        carRow=$(centre_row field $car)
+        if [ -z "$mineHeard" ] && [ -n "$row" ] && [ -n "$carRow" ]; then
+            log "a mine at row $row, the car at row $carRow"
+            steer $((row - carRow))
+        fi
+        sleep 0.2
+        to=$(written)
+        if [ -z "$mineHeard" ]; then
+            score=$(find_in_mix mineexplosion $((from > 60000 ? from - 60000 : 0)) "$to")
+            awk -v s="$score" -v h="$HEARD" 'BEGIN { exit !(s >= h) }' && mineHeard=$score &&
+                log "ok: a mine's explosion is heard (score $score)"
+        fi
+        if [ -z "$robotHeard" ]; then
+            score=$(find_in_mix robotshoot $((from > 60000 ? from - 60000 : 0)) "$to")
+            awk -v s="$score" -v h="$HEARD" 'BEGIN { exit !(s >= h) }' && robotHeard=$score &&
+                log "ok: a robot's shot is heard (score $score)"
+            [ -z "$robotHeard" ] && [ -n "$robotSeen" ] && [ $((now - robotSeen)) -gt 12 ] &&
+                fail "a robot came down at $(date -d "@$robotSeen" +%T) but no shot of it was heard"
+        fi
+        from=$to
+    done
+    close_and_expect_clean_exit
+}
+
+case ${4:-} in
+race) case_race ;;
+enemies) case_enemies ;;
+*) fail "unknown case '${4:-}'" ;;
+esac
+log "passed"
