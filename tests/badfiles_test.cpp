@@ -46,7 +46,7 @@ void step(const char* name) {
     key[KEY_ENTER] = 1;
     timerCounter = 1;
     if (title() != 1)
-        std::_Exit(3);
+        std::exit(3);
     releaseAllKeys();
     step("race");
     raceState race;
@@ -146,35 +146,19 @@ std::string reportFor(const std::string& file) {
            file + "\" failed\n";
 }
 
-// Under X the library shows a report by running "xmessage" and waiting for it. This stand-in
-// puts the text on stderr, where the test reads it, and answers as if OK had been pressed.
-const char* const xmessageToStderr = R"(#!/bin/sh
-for text in "$@"; do :; done
-printf '%s\n' "$text" >&2
-exit 101
-)";
-
 class badFileTest : public testing::TestWithParam<badFile> {
   protected:
     void SetUp() override {
         previousStyle = GTEST_FLAG_GET(death_test_style);
         // A fresh child process rather than a fork of one that may run the library's threads.
         GTEST_FLAG_SET(death_test_style, "threadsafe");
-        previousPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-        fs::create_directory("bin");
-        writeBytes("bin/xmessage", xmessageToStderr);
-        fs::permissions("bin/xmessage", fs::perms::owner_all);
-        setenv("PATH", (folder.path() + "/bin:" + previousPath).c_str(), 1);
         for (const char* dir : {"gfx", "sfx"}) {
             fs::create_directory(dir);
             for (const fs::directory_entry& file : fs::directory_iterator(sourceDir / dir))
                 fs::create_symlink(file.path(), fs::path(dir) / file.path().filename());
         }
     }
-    void TearDown() override {
-        setenv("PATH", previousPath.c_str(), 1);
-        GTEST_FLAG_SET(death_test_style, previousStyle);
-    }
+    void TearDown() override { GTEST_FLAG_SET(death_test_style, previousStyle); }
 
     void spoil(const badFile& c) {
         const fs::path original = sourceDir / c.file;
@@ -199,8 +183,9 @@ class badFileTest : public testing::TestWithParam<badFile> {
     }
 
     scratchFolder folder;
+    // The reports' texts go to stderr, where the test reads them.
+    standInMessages messages{""};
     std::string previousStyle;
-    std::string previousPath;
 };
 
 TEST_P(badFileTest, endsWithItsReportWhenFirstNeededOrPlaysOn) {

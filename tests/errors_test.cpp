@@ -16,76 +16,23 @@
 
 namespace {
 
-// Under X the library shows a message by running "xmessage" from PATH and waiting for it. This
-// stand-in counts the messages, keeps the text of the last (the library's last argument) and
-// whether the game's window was still on screen at that moment, then answers as if OK had been
-// pressed. A death test's child finds its parent's stand-in through the environment, so both
-// read and write the same folder.
-const char* const spyVariable = "GRAVELMOTH_MESSAGE_SPY";
 const char* const titleVariable = "GRAVELMOTH_REPORT_TITLE";
 
-const char* const fakeXmessage = R"(#!/bin/sh
-spy=$(dirname "$0")
-for text in "$@"; do :; done
-printf '%s' "$text" >"$spy/text"
-echo shown >>"$spy/calls"
-if [ -n "${GRAVELMOTH_REPORT_TITLE:-}" ]; then
-    xdotool search --onlyvisible --name "^$GRAVELMOTH_REPORT_TITLE\$" >/dev/null 2>&1
-    echo $? >"$spy/window"
-fi
-exit 101
-)";
-
-class messageSpy {
-  public:
-    static messageSpy& get() {
-        static messageSpy spy;
-        return spy;
-    }
-    ~messageSpy() {
-        if (owner) {
-            std::error_code ignored;
-            std::filesystem::remove_all(dir, ignored);
-        }
-    }
-    std::string file(const std::string& name) const { return dir + "/" + name; }
-
-    void clear() const {
-        for (const char* name : {"text", "calls", "window", "exit"})
-            std::filesystem::remove(file(name));
-    }
-    // How many messages came up since the last clear.
-    size_t shown() const { return readBytes(file("calls")).size() / std::string("shown\n").size(); }
-    // The text of the last message, as the library handed it over.
-    std::string text() const { return readBytes(file("text")); }
-    // 0 when the report's window was on screen as the message came up, 1 when it was not.
-    std::string windowSearch() const { return readBytes(file("window")); }
-
-    // Puts the stand-in first on PATH for as long as it lives.
-    struct onPath {
-        std::string previous = std::getenv("PATH") ? std::getenv("PATH") : "";
-        onPath() { setenv("PATH", (get().dir + ":" + previous).c_str(), 1); }
-        ~onPath() { setenv("PATH", previous.c_str(), 1); }
-    };
-
-  private:
-    messageSpy() {
-        if (const char* inherited = std::getenv(spyVariable)) {
-            dir = inherited;
-            return;
-        }
-        char pattern[] = "/tmp/gravelmoth-messages-XXXXXX";
-        if (!mkdtemp(pattern))
-            throw std::runtime_error("mkdtemp failed");
-        dir = pattern;
-        owner = true;
-        writeBytes(file("xmessage"), fakeXmessage);
-        std::filesystem::permissions(file("xmessage"), std::filesystem::perms::owner_all);
-        setenv(spyVariable, dir.c_str(), 1);
-    }
-    std::string dir;
-    bool owner = false;
-};
+// What the stand-in xmessage noted: the texts shown, each as the library handed it over (it
+// ends every message with a line feed) followed by the stand-in's own line feed.
+std::string messagesShown() {
+    return readBytes(standInMessages::log());
+}
+std::string shown(const std::string& text) {
+    return text + "\n\n";
+}
+// 0 when the report's window was on screen as the last message came up, 1 when it was not.
+std::string windowSearch() {
+    return readBytes(standInMessages::log() + ".window");
+}
+std::string exitNote() {
+    return readBytes(standInMessages::log() + ".exit");
+}
 
 // Gives the game window a title of its own, so that the stand-in can tell whether this very
 // window is on screen while other tests' windows share the X server.
@@ -103,7 +50,7 @@ void titleWindowUniquely() {
 // Runs as an exit handler of the child: the process went out through exit, and the screen is
 // either gone or still there.
 void noteExit() {
-    writeBytes(messageSpy::get().file("exit"), screen ? "screen still set" : "screen gone");
+    writeBytes(standInMessages::log() + ".exit", screen ? "screen still set" : "screen gone");
 }
 
 struct fatalCase {
@@ -117,23 +64,23 @@ void PrintTo(const fatalCase& c, std::ostream* out) {
 }
 
 // Death tests run their statement in a child process of their own: a fresh one rather than a
-// fork of one that runs the library's threads.
+// fork of one that runs the library's threads. The child notes what it saw in its parent's
+// folder.
 class reportInChild : public testing::Test {
   protected:
     void SetUp() override {
         previousStyle = GTEST_FLAG_GET(death_test_style);
         GTEST_FLAG_SET(death_test_style, "threadsafe");
-        messageSpy::get().clear();
     }
     void TearDown() override { GTEST_FLAG_SET(death_test_style, previousStyle); }
     std::string previousStyle;
-    messageSpy::onPath path;
+    scratchFolder folder;
+    standInMessages messages{"messages"};
 };
 
 class fatalReport : public reportInChild, public testing::WithParamInterface<fatalCase> {};
 
 TEST_P(fatalReport, showsItsTextWithTheWindowGoneAndExitsWithFailure) {
-    const messageSpy& spy = messageSpy::get();
     EXPECT_EXIT(
         {
             startGameFrame();
@@ -141,14 +88,12 @@ TEST_P(fatalReport, showsItsTextWithTheWindowGoneAndExitsWithFailure) {
             std::atexit(noteExit);
             GetParam().raise();
             std::fprintf(stderr, "the report returned\n");
-            std::_Exit(4);
+            std::exit(4);
         },
         testing::ExitedWithCode(EXIT_FAILURE), "");
-    EXPECT_EQ(spy.shown(), 1u);
-    // The library ends every message with a line feed before it hands it to xmessage.
-    EXPECT_EQ(spy.text(), GetParam().text + "\n");
-    EXPECT_EQ(spy.windowSearch(), "1\n") << "the window must be gone before the message shows";
-    EXPECT_EQ(readBytes(spy.file("exit")), "screen gone") << "exit handlers run after text mode";
+    EXPECT_EQ(messagesShown(), shown(GetParam().text));
+    EXPECT_EQ(windowSearch(), "1\n") << "the window must be gone before the message shows";
+    EXPECT_EQ(exitNote(), "screen gone") << "exit handlers run after text mode";
 }
 
 const fatalCase fatalCases[] = {
@@ -174,7 +119,6 @@ INSTANTIATE_TEST_SUITE_P(errors, fatalReport, testing::ValuesIn(fatalCases),
 
 // A start-up failure comes before any graphics mode is set; the report must cope with that.
 TEST_F(reportInChild, startUpFailureBeforeAnyWindowStillEndsWithItsReport) {
-    const messageSpy& spy = messageSpy::get();
     EXPECT_EXIT(
         {
             allegro_init();
@@ -183,29 +127,27 @@ TEST_F(reportInChild, startUpFailureBeforeAnyWindowStillEndsWithItsReport) {
             error::timer();
         },
         testing::ExitedWithCode(EXIT_FAILURE), "");
-    EXPECT_EQ(spy.shown(), 1u);
-    EXPECT_EQ(spy.text(), "Error001: Timer could not be initialised\n");
-    EXPECT_EQ(readBytes(spy.file("exit")), "screen gone");
+    EXPECT_EQ(messagesShown(), shown("Error001: Timer could not be initialised"));
+    EXPECT_EQ(exitNote(), "screen gone");
 }
 
 // divBy0 only tells; the window stays and the program goes on to draw and report again.
 TEST(divisionReport, showsTheModuleOnALineOfItsOwnAndReturns) {
     startGameFrame();
-    const messageSpy& spy = messageSpy::get();
-    spy.clear();
-    messageSpy::onPath path;
+    scratchFolder folder;
+    standInMessages messages("messages");
     titleWindowUniquely();
+    const std::string first =
+        shown("Error009: A division by 0 error was prevented in the following modul:\ngame.cpp");
     error::divBy0("game.cpp");
-    EXPECT_EQ(spy.shown(), 1u);
-    EXPECT_EQ(spy.text(),
-              "Error009: A division by 0 error was prevented in the following modul:\ngame.cpp\n");
-    EXPECT_EQ(spy.windowSearch(), "0\n") << "the window stays on screen";
+    EXPECT_EQ(messagesShown(), first);
+    EXPECT_EQ(windowSearch(), "0\n") << "the window stays on screen";
     clear_to_color(screen, makecol(255, 255, 255));
     EXPECT_EQ(getpixel(screen, 10, 10), makecol(255, 255, 255));
     error::divBy0("%s%n");
-    EXPECT_EQ(spy.shown(), 2u);
-    EXPECT_EQ(spy.text(),
-              "Error009: A division by 0 error was prevented in the following modul:\n%s%n\n");
+    EXPECT_EQ(messagesShown(),
+              first + shown("Error009: A division by 0 error was prevented in the following "
+                            "modul:\n%s%n"));
     unsetenv(titleVariable);
     set_window_title("Gravelmoth - Tarnwick");
 }

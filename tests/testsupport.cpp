@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <set>
 #include <stdexcept>
 
 void startGameFrame() {
@@ -35,21 +36,63 @@ void releaseAllKeys() {
     keyStates.resetAll();
 }
 
+static void removeFolder(const std::string& dir) {
+    std::error_code ignored;
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(dir, ignored);
+}
+
+// The scratch folders not yet removed: a process that ends through exit() skips the
+// destructors of the objects on its stack, so they go in an exit handler instead.
+static std::set<std::string>& liveFolders() {
+    static std::set<std::string> folders;
+    static const bool registered = std::atexit([] {
+        for (const std::string& dir : liveFolders())
+            removeFolder(dir);
+    }) == 0;
+    (void)registered;
+    return folders;
+}
+
 scratchFolder::scratchFolder() {
-    char pattern[] = "/tmp/gravelmoth-test-XXXXXX";
-    if (!mkdtemp(pattern))
+    const std::string temporary = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    std::string pattern = temporary + "/gravelmoth-test-XXXXXX";
+    if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     dir = pattern;
+    liveFolders().insert(dir);
     previous = std::filesystem::current_path().string();
     std::filesystem::current_path(dir);
 }
 
 scratchFolder::~scratchFolder() {
     std::filesystem::current_path(previous);
-    std::error_code ignored;
-    std::filesystem::permissions(dir, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(dir, ignored);
+    removeFolder(dir);
+    liveFolders().erase(dir);
+}
+
+static const char* const messagesVariable = "GRAVELMOTH_MESSAGES";
+
+standInMessages::standInMessages(const std::string& log) {
+    previousPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const std::string standIn = (std::filesystem::path(__FILE__).parent_path() / "bin").string();
+    setenv("PATH", (standIn + ":" + previousPath).c_str(), 1);
+    if (!log.empty() && !std::getenv(messagesVariable)) {
+        setenv(messagesVariable, std::filesystem::absolute(log).c_str(), 1);
+        setLog = true;
+    }
+}
+
+standInMessages::~standInMessages() {
+    setenv("PATH", previousPath.c_str(), 1);
+    if (setLog)
+        unsetenv(messagesVariable);
+}
+
+std::string standInMessages::log() {
+    const char* log = std::getenv(messagesVariable);
+    return log ? log : "";
 }
 
 static void makeParentFolder(const std::string& file) {

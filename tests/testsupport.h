@@ -18,7 +18,8 @@ void startGameFrame();
 void releaseAllKeys();
 
 // A fresh empty folder that becomes the working directory; the old one is restored and the
-// folder removed when the object goes.
+// folder removed when the object goes, or when the process ends through exit() before that
+// (as a death test's child does).
 class scratchFolder {
   public:
     scratchFolder();
@@ -30,6 +31,24 @@ class scratchFolder {
   private:
     std::string dir;
     std::string previous;
+};
+
+// Puts the stand-in xmessage of tests/bin first on PATH while it lives. The texts of the
+// messages the game shows go to the file log, each followed by a line feed, or to standard
+// error when log is empty (see tests/bin/xmessage); a log already chosen in the environment, as
+// a death test's child inherits it from its parent, is kept.
+class standInMessages {
+  public:
+    explicit standInMessages(const std::string& log);
+    ~standInMessages();
+    standInMessages(const standInMessages&) = delete;
+    standInMessages& operator=(const standInMessages&) = delete;
+    // The file the texts go to.
+    static std::string log();
+
+  private:
+    std::string previousPath;
+    bool setLog = false;
 };
 
 // Writes a TGA of the given size, filled with one colour, framed by a one-pixel mask border

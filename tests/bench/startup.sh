@@ -11,26 +11,17 @@ probe=$(readlink -f "$2")
 data=$(readlink -f "${3:-.}")
 runs=${4:-7}
 
-tmp=$(mktemp -d /tmp/gravelmoth-startup-XXXXXX)
-xvfb_pid=""
+tests=$(cd "$(dirname "$0")/.." && pwd)
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-startup-XXXXXX")
 cleanup() {
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    "$tests/xvfb.sh" stop "$tmp/xvfb"
     rm -rf "$tmp"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-: >"$tmp/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$tmp/display" \
-    </dev/null >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-tenths=100
-until [ -s "$tmp/display" ]; do
-    tenths=$((tenths - 1))
-    [ "$tenths" -gt 0 ] || { cat "$tmp/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
-    sleep 0.1
-done
-DISPLAY=:$(head -n 1 "$tmp/display")
+"$tests/xvfb.sh" start "$tmp/xvfb"
+read -r DISPLAY _ <"$tmp/xvfb"
 export DISPLAY
 
 # The game runs where a player's launcher would run it: gfx/ and sfx/ linked in, no best
@@ -41,11 +32,9 @@ ln -s "$data/sfx" "$tmp/play/sfx"
 cd "$tmp/play"
 
 # The first start only learns what the title frame looks like (and warms the file cache).
-# An error report would wait in an xmessage box for a click; this one writes it to the log.
-mkdir "$tmp/bin"
-printf '#!/bin/sh\necho "xmessage: $*"\n' >"$tmp/bin/xmessage"
-chmod +x "$tmp/bin/xmessage"
-PATH=$tmp/bin:$PATH
+# An error report would wait in an xmessage box for a click; the stand-in writes it to the log.
+PATH=$tests/bin:$PATH
+unset GRAVELMOTH_MESSAGES
 
 # What the game prints goes to a log, shown only when a start fails.
 probe() {

@@ -22,6 +22,8 @@ if ! setpriv --reuid=$PLAYER --regid=$PLAYER --clear-groups /bin/true 2>/dev/nul
 fi
 
 # The player must reach the game, its pictures and sounds, the report stand-in and its record.
+mkdir "$WORK/bin"
+cp "$TESTS/bin/xmessage" "$WORK/bin/"
 chmod 755 "$WORK" "$WORK/bin"
 chmod 666 "$MESSAGES"
 cp "$GAME" "$WORK/gravelmoth"

@@ -58,7 +58,7 @@ case_window() {
 case_no_display() {
     use_assets
     local status
-    (cd "$RUN" && exec env -u DISPLAY PATH="$WORK/bin:$PATH" timeout -s KILL 20 "$GAME" \
+    (cd "$RUN" && exec env -u DISPLAY PATH="$TESTS/bin:$PATH" timeout -s KILL 20 "$GAME" \
         >"$WORK/stdout" 2>"$WORK/stderr")
     status=$?
     log "exit status $status; stderr: $(cat "$WORK/stderr")"

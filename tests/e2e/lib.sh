@@ -10,52 +10,43 @@ set -u
 TITLE='Gravelmoth - Tarnwick'
 export MAGICK_THREAD_LIMIT=1
 
+TESTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-e2e.XXXXXX")
 RUN=$WORK/run          # the game's working folder
-SHOTS=$WORK/shots      # screenshots, kept when a test fails
+SHOTS=$WORK/shots      # screenshots, kept with E2E_KEEP=1
 MESSAGES=$WORK/messages # the texts of the game's message boxes, one call after another
-mkdir -p "$RUN" "$SHOTS" "$WORK/bin"
+mkdir -p "$RUN" "$SHOTS"
 : >"$MESSAGES"
 
-XVFB_PID=
+XVFB=
 GAME_PID=
 WIN=
 STATUS=
-FAILED=0
 POLL=0.25
 
-# The game shows its error reports with xmessage, which would wait for a click. This stand-in
-# records the text (its last argument) and returns at once, as if OK had been pressed.
-cat >"$WORK/bin/xmessage" <<EOF
-#!/bin/sh
-for text in "\$@"; do :; done
-printf '%s\n' "\$text" >>"$MESSAGES"
-exit 101
-EOF
-chmod +x "$WORK/bin/xmessage"
+# The game shows its error reports with xmessage, which would wait for a click: the stand-in in
+# tests/bin records each text in $MESSAGES and returns at once.
+export GRAVELMOTH_MESSAGES=$MESSAGES
 
 cleanup() {
     if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then
         kill -KILL "$GAME_PID" 2>/dev/null
         wait "$GAME_PID" 2>/dev/null
     fi
-    if [ -n "$XVFB_PID" ]; then
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-    fi
-    if [ "$FAILED" = 0 ] && [ -z "${E2E_KEEP:-}" ]; then
+    [ -z "$XVFB" ] || "$TESTS/xvfb.sh" stop "$XVFB"
+    # Nothing stays behind, also after a failure, unless E2E_KEEP asks to inspect it.
+    if [ -z "${E2E_KEEP:-}" ]; then
         rm -rf "$WORK"
     else
         echo "kept for inspection: $WORK"
     fi
 }
 trap cleanup EXIT
-trap 'FAILED=1; exit 1' INT TERM HUP
+trap 'exit 1' INT TERM HUP
 
 log() { printf '[%s] %s\n' "$(date +%T)" "$*"; }
 
 fail() {
-    FAILED=1
     echo "FAIL: $*" >&2
     if [ -s "$WORK/stderr" ]; then
         echo "--- the game's stderr:" >&2
@@ -73,16 +64,11 @@ check() { # check DESCRIPTION COMMAND...
 
 # Starts an X server of our own on a free display, so tests can run side by side.
 start_xvfb() {
-    local fifo=$WORK/displayfd
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$fifo" \
-        </dev/null >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    local display=
-    read -r -t 20 display <"$fifo" || true
-    rm -f "$fifo"
-    [ -n "$display" ] || fail "Xvfb did not start"
-    export DISPLAY=:$display
+    XVFB=$WORK/xvfb
+    "$TESTS/xvfb.sh" start "$XVFB" || fail "Xvfb did not start"
+    local display
+    read -r display _ <"$XVFB"
+    export DISPLAY=$display
 }
 
 # The game reads gfx/ and sfx/ from its working folder: links to the real ones, or with
@@ -99,7 +85,7 @@ place_assets() {
 
 start_game() {
     [ -x "$GAME" ] || fail "no game binary at $GAME"
-    (cd "$RUN" && PATH=$WORK/bin:$PATH exec "$GAME" >"$WORK/stdout" 2>"$WORK/stderr") &
+    (cd "$RUN" && PATH=$TESTS/bin:$PATH exec "$GAME" >"$WORK/stdout" 2>"$WORK/stderr") &
     GAME_PID=$!
 }
 
