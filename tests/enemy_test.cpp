@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -91,8 +92,9 @@ TEST(randomPlacement, emptyOrNegativeRangeGivesZeroAndStillDrawsOnce) {
 }
 
 // Stones and mines enter fully visible at the right edge, the enemy car just beyond the left
-// one; each draws one random row that keeps its picture above the status strip, and a picture
-// too tall for the screen leaves only row 0.
+// one; each draws one random number for its row, and the rows it lands on spread over the
+// screen while its picture's lower half stays above the 9-row status strip. A picture too tall
+// for the screen leaves only row 0.
 TEST(randomPlacement, eachKindEntersAtItsEdgeOnOneRandomRow) {
     startGameFrame();
     struct entry {
@@ -111,19 +113,31 @@ TEST(randomPlacement, eachKindEntersAtItsEdgeOnOneRandomRow) {
         {"gfx/enemycar.tga", 400, 400, [&] { return at(placed<enemycar>()); }, -400},
     };
     for (const entry& e : entries) {
+        SCOPED_TRACE(testing::Message() << e.picture << " " << e.w << "x" << e.h);
         enemyScene scene;
         writeRaceFiles();
         writePicture(e.picture, e.w, e.h);
-        for (const unsigned seed : {1u, 77u, 4242u}) {
-            SCOPED_TRACE(testing::Message()
-                         << e.picture << " " << e.w << "x" << e.h << " seed " << seed);
+        std::set<int> rows;
+        for (unsigned seed = 1; seed <= 300; ++seed) {
             std::srand(seed);
-            const int rows = SCREEN_H - (e.h >> 1) - 9;
-            const int row = rows > 0 ? std::rand() % rows : (std::rand(), 0);
+            std::rand();
             const int next = std::rand();
             std::srand(seed);
-            EXPECT_EQ(e.place(), std::make_pair(e.x, row));
-            EXPECT_EQ(std::rand(), next) << "one random number per enemy";
+            const std::pair<int, int> place = e.place();
+            ASSERT_EQ(place.first, e.x) << seed;
+            ASSERT_EQ(std::rand(), next) << "one random number per enemy, seed " << seed;
+            rows.insert(place.second);
         }
+        // The lowest centre row whose picture ends above the strip, on row SCREEN_H - 10.
+        const int lowest = SCREEN_H - 10 - (e.h >> 1);
+        if (lowest < 0) {
+            EXPECT_EQ(rows, std::set<int>{0});
+            continue;
+        }
+        EXPECT_GE(*rows.begin(), 0);
+        EXPECT_LE(*rows.rbegin(), lowest);
+        EXPECT_LE(*rows.begin(), lowest / 10) << "rows near the top come up";
+        EXPECT_GE(*rows.rbegin(), lowest - lowest / 10) << "rows near the strip come up";
+        EXPECT_GT(rows.size(), 100u);
     }
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <vector>
 
 namespace {
@@ -23,33 +24,23 @@ const int bulletH = 5;
 // then fallen 7 rows in the same call.
 const int firstBulletTop = robotH + 7;
 
-// Where the body should be after each hovering call for srand(seed): the column is drawn on
-// construction, the direction on construction and on every 16th call.
-struct walk {
-    std::vector<int> columns; // [0] the placement, [k] after call k, up to 192
-    int nextRandom;           // rand() after the robot's own draws
-};
-
-walk expectedWalk(unsigned seed, int width) {
+// The left column the body is drawn at, for a robot made after srand(seed) with the robot
+// picture in place: [0] as placed, [k] after hovering call k, up to 192.
+std::vector<int> observedWalk(unsigned seed) {
     std::srand(seed);
-    walk w;
-    int column = std::rand() % (SCREEN_W - width);
-    int direction = std::rand() % 2 ? 1 : -1;
-    w.columns.push_back(column);
+    robot r;
+    std::vector<int> columns{drawnAlone(r, 0, robotH - 1).x};
     for (int call = 1; call <= 192; ++call) {
-        if (call % 16 == 0)
-            direction = std::rand() % 2 ? 1 : -1;
-        column = std::clamp(column + direction, 0, SCREEN_W - width - 1);
-        w.columns.push_back(column);
+        r.move(0, -100000, 1, 1);
+        columns.push_back(drawnAlone(r, 0, robotH - 1).x);
     }
-    w.nextRandom = std::rand();
-    return w;
+    return columns;
 }
 
 // The first seed whose robot walks as the test needs.
 unsigned seedWhere(const std::function<bool(const std::vector<int>&)>& wanted) {
-    for (unsigned seed = 1; seed < 100000; ++seed)
-        if (wanted(expectedWalk(seed, robotW).columns))
+    for (unsigned seed = 1; seed < 1000; ++seed)
+        if (wanted(observedWalk(seed)))
             return seed;
     ADD_FAILURE() << "no seed found";
     return 1;
@@ -79,20 +70,28 @@ class robotTest : public testing::Test {
 
 } // namespace
 
-// The first call steps one column in the direction drawn on construction; an odd height
-// leaves the body's last row on row 0. A robot as wide as the screen or wider has no column
-// to choose from: it stands on column 0.
+// The robot is placed on a random column that leaves it wholly on screen, with an odd height's
+// last row on row 0; its first call steps it one column. A robot as wide as the screen or wider
+// has no column to choose from: it stands on column 0. Either way it draws two random numbers,
+// its column and its direction.
 TEST_F(robotTest, placedAtARandomColumnJustAboveTheTop) {
-    for (unsigned seed = 1; seed <= 6; ++seed) {
+    std::set<int> columns;
+    for (unsigned seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(seed);
-        const walk w = expectedWalk(seed, robotW);
         std::srand(seed);
         robot r;
-        EXPECT_EQ(body(r), (pixelBox{w.columns[0], 0, robotW, 1}));
+        const pixelBox start = body(r);
+        EXPECT_EQ(start.y, 0);
+        EXPECT_EQ(start.h, 1);
+        EXPECT_GE(start.x, 0);
+        EXPECT_LE(start.x + robotW, SCREEN_W - 1);
         EXPECT_TRUE(bullet(r).empty());
         EXPECT_EQ(r.move(0, -100000, 1, 1), 0);
-        EXPECT_EQ(body(r), (pixelBox{w.columns[1], 0, robotW, 2}));
+        EXPECT_EQ(std::abs(body(r).x - start.x), 1);
+        EXPECT_EQ(body(r).h, 2);
+        columns.insert(start.x);
     }
+    EXPECT_GT(columns.size(), 30u) << "the column is random";
     for (const int width : {320, 400}) {
         SCOPED_TRACE(width);
         releaseEnemyFiles();
@@ -136,31 +135,60 @@ TEST_F(robotTest, sinksOneRowPerCallHoversAndRises) {
     }
 }
 
+// Hovering, the body steps one column per call, keeping its direction for 16 calls (calls 1
+// to 15, 16 to 31, ...); it never leaves columns 0 to SCREEN_W - width - 1, so at 318 columns
+// wide it may only stand on 0 and 1, at 319 only on 0. Rising, it keeps its column and draws
+// no more random numbers.
 TEST_F(robotTest, wandersWithinTheScreenTurningEvery16Calls) {
     struct run {
         int width;
         unsigned seed;
     };
-    // At 318 columns wide the robot may only stand on columns 0 and 1, at 319 only on 0.
+    int turns = 0;
     for (const run c : {run{robotW, 1}, run{robotW, 2}, run{318, 1}, run{319, 1}}) {
         SCOPED_TRACE(testing::Message() << c.width << " seed " << c.seed);
         releaseEnemyFiles();
         writePictures(c.width, robotH);
-        const walk w = expectedWalk(c.seed, c.width);
-        std::srand(c.seed);
-        robot r;
+        const std::vector<int> columns = observedWalk(c.seed);
+        const int last = SCREEN_W - c.width - 1;
+        const auto inside = [&](int call) { return columns[call] > 0 && columns[call] < last; };
         for (int call = 1; call <= 192; ++call) {
-            r.move(0, -100000, 1, 1);
-            ASSERT_EQ(body(r).x, w.columns[call]) << call;
+            ASSERT_GE(columns[call], 0) << call;
+            ASSERT_LE(columns[call], last) << call;
+            const int step = columns[call] - columns[call - 1];
+            if (inside(call - 1) && inside(call)) {
+                EXPECT_EQ(std::abs(step), 1) << call;
+            }
+            if (call < 2 || !inside(call - 2) || !inside(call - 1) || !inside(call))
+                continue;
+            const int before = columns[call - 1] - columns[call - 2];
+            if (call % 16 != 0) {
+                EXPECT_EQ(step, before) << "a turn on call " << call;
+            } else {
+                turns += step != before;
+            }
         }
         if (c.width == 318) {
-            EXPECT_NE(std::count(w.columns.begin(), w.columns.end(), 0), 0);
-            EXPECT_NE(std::count(w.columns.begin(), w.columns.end(), 1), 0);
+            EXPECT_NE(std::count(columns.begin(), columns.end(), 0), 0);
+            EXPECT_NE(std::count(columns.begin(), columns.end(), 1), 0);
         }
-        int calls = 192;
-        moveFarTo(r, calls, 220);
-        EXPECT_EQ(std::rand(), w.nextRandom) << "rising draws no more directions";
+        // Rising: a robot moved on to call 220 leaves the random numbers as one stopped at 192.
+        std::srand(c.seed);
+        robot r;
+        int calls = 0;
+        moveFarTo(r, calls, 192);
+        const int column = body(r).x;
+        const int afterHovering = std::rand();
+        std::srand(c.seed);
+        robot risen;
+        calls = 0;
+        moveFarTo(risen, calls, 220);
+        EXPECT_EQ(std::rand(), afterHovering) << "rising draws no more directions";
+        int more = 192;
+        moveFarTo(r, more, 200);
+        EXPECT_EQ(body(r).x, column) << "no wandering while rising";
     }
+    EXPECT_GT(turns, 0) << "the direction is drawn again every 16 calls";
 }
 
 TEST_F(robotTest, firesOnItsCalls64_128And192) {
@@ -223,7 +251,7 @@ TEST_F(robotTest, bulletDriftsOutWhollyPastTheLeftEdge) {
     const unsigned seed = seedWhere([](const std::vector<int>& columns) {
         return columns[64] >= 20 && columns[64] <= 80 && (columns[64] - 4 + bulletW) % 4 == 0;
     });
-    const int start = expectedWalk(seed, robotW).columns[64] - 4;
+    const int start = observedWalk(seed)[64] - 4;
     // The last call after the shot that leaves a column of the bullet at 0 or right of it.
     const int lastCall = (start + bulletW - 4) / 4;
     const int lastColumn = start - 4 * lastCall;
@@ -259,7 +287,7 @@ TEST_F(robotTest, finishedOnlyWhenRisenWithNoBulletInFlight) {
     const unsigned seed =
         seedWhere([](const std::vector<int>& columns) { return columns[192] >= 150; });
     const int riseCalls = (robotH >> 1) + robotH; // from centre row robotH >> 1 to -robotH
-    const int start = expectedWalk(seed, robotW).columns[192] - 4;
+    const int start = observedWalk(seed)[192] - 4;
     const int driftCalls = (start + bulletW + 3) / 4;
     ASSERT_GT(driftCalls, riseCalls + 1);
     {

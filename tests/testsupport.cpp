@@ -48,9 +48,9 @@ static void removeFolder(const std::string& dir) {
 static std::set<std::string>& liveFolders() {
     static std::set<std::string> folders;
     static const bool registered = std::atexit([] {
-        for (const std::string& dir : liveFolders())
-            removeFolder(dir);
-    }) == 0;
+                                       for (const std::string& dir : liveFolders())
+                                           removeFolder(dir);
+                                   }) == 0;
     (void)registered;
     return folders;
 }

@@ -1,8 +1,8 @@
 #!/bin/bash
 # The program frame as a player meets it: the window, the loading text, the close button, and
-# the ways start-up can fail.
+# a start without a display (bad files: badfiles.sh).
 #   frame.sh GAME XCLOSE ASSETS CASE
-# CASE: window | no-display | missing-picture | missing-sound
+# CASE: window | no-display
 GAME=$1 XCLOSE=$2 ASSETS=$3
 # shellcheck source=SCRIPTDIR/lib.sh
 . "$(dirname "$0")/lib.sh"
@@ -72,39 +72,9 @@ case_no_display() {
     check "no message box is tried" test ! -s "$MESSAGES"
 }
 
-# A missing picture ends the game with its numbered report, naming the file.
-case_missing_picture() {
-    start_xvfb
-    copy_assets
-    rm "$RUN/gfx/title.tga"
-    start_game
-    wait_exit 20
-    check "the game fails with a non-zero status (was $STATUS)" test "$STATUS" -ne 0 -a "$STATUS" -lt 128
-    check "the report is exactly 'Error006: Loading bitmap \"gfx/title.tga\" failed' (was '$(cat "$MESSAGES")')" \
-        test "$(cat "$MESSAGES")" = 'Error006: Loading bitmap "gfx/title.tga" failed'
-}
-
-# A sound that the race needs is missing: the race does not start, the report names it.
-case_missing_sound() {
-    start_xvfb
-    copy_assets
-    rm "$RUN/sfx/racecar.wav"
-    start_game
-    find_window
-    sleep 1
-    check "the title needs no race sound" running
-    press Return
-    wait_exit 20
-    check "the game fails with a non-zero status (was $STATUS)" test "$STATUS" -ne 0 -a "$STATUS" -lt 128
-    check "the report is exactly 'Error008: Loading sample \"sfx/racecar.wav\" failed' (was '$(cat "$MESSAGES")')" \
-        test "$(cat "$MESSAGES")" = 'Error008: Loading sample "sfx/racecar.wav" failed'
-}
-
 case ${4:-} in
 window) case_window ;;
 no-display) case_no_display ;;
-missing-picture) case_missing_picture ;;
-missing-sound) case_missing_sound ;;
 *) fail "unknown case '${4:-}'" ;;
 esac
 log "passed"
