@@ -102,7 +102,7 @@ grey_picture() { # grey_picture FILE WIDTH HEIGHT
     local w=$2 h=$3
     {
         printf '\0\0\2\0\0\0\0\0\0\0\0\0'
-        printf '%b' "$(printf '\\%03o' $((w & 255)) $((w >> 8)) $((h & 255)) $((h >> 8)))"
+        little_endian 2 "$w" "$h"
         printf '\30\40'
         head -c $((w * h * 3)) /dev/zero | tr '\0' '\200'
     } >"$1"

@@ -167,16 +167,20 @@ wait_for() { # wait_for SECONDS NAME PREDICATE...
     fail "$name did not show within $seconds seconds"
 }
 
-# Writes "highscore.sav" as the game stores it: the two numbers as little-endian 32-bit ints.
-write_highscore() { # write_highscore HOURS MINUTES
-    local value byte out=
-    for value in "$1" "$2"; do
-        for byte in 0 1 2 3; do
+# Prints each VALUE as SIZE bytes, least significant first.
+little_endian() { # little_endian SIZE VALUE...
+    local size=$1 value byte out=
+    shift
+    for value in "$@"; do
+        for ((byte = 0; byte < size; byte++)); do
             out=$out$(printf '\\%03o' $(((value >> (8 * byte)) & 255)))
         done
     done
-    printf '%b' "$out" >"$RUN/highscore.sav"
+    printf '%b' "$out"
 }
+
+# Writes "highscore.sav" as the game stores it: the two numbers as little-endian 32-bit ints.
+write_highscore() { little_endian 4 "$1" "$2" >"$RUN/highscore.sav"; } # write_highscore HOURS MINUTES
 
 # Prints the hours and minutes held in "highscore.sav".
 read_highscore() { od -An -v -td4 --endian=little "$RUN/highscore.sav" | tr -s ' \n' '  ' | sed 's/^ //;s/ $//'; }
