@@ -232,9 +232,16 @@ bbox() { # bbox NAME R G B [TOLERANCE]
         END { if (n) print x0, y0, x1, y1 }' "$SHOTS/$1.px"
 }
 
-# The title screen: the title picture, with the best result printed on it in the box
-# 244..283 by 175..182 ("%2i:%2i", 5 characters of 8 pixels centred on x = 264).
-TEXT_BOX="244 175 283 182"
+# The title screen: the title picture, with the best result printed on it at the spot the game
+# names in src/layout.h: "%2i:%2i", 5 characters of 8 pixels centred on BEST_X, top on BEST_Y,
+# in the box TEXT_BOX (244..283 by 175..182), within the rows TEXT_ROWS.
+layout_number() { sed -n "s/^const int $1 = \([0-9]*\);/\1/p" "$TESTS/../src/layout.h"; }
+BEST_X=$(layout_number bestResultX)
+BEST_Y=$(layout_number bestResultY)
+[ -n "$BEST_X" ] && [ -n "$BEST_Y" ] || fail "no best result's spot in src/layout.h"
+TEXT_LEFT=$((BEST_X - 20))
+TEXT_BOX="$TEXT_LEFT $BEST_Y $((BEST_X + 19)) $((BEST_Y + 7))"
+TEXT_ROWS="0 $BEST_Y 319 $((BEST_Y + 7))"
 is_title() { # is_title NAME
     [ -f "$SHOTS/title-file.px" ] || picture title-file "$ASSETS/gfx/title.tga"
     # shellcheck disable=SC2086

@@ -33,7 +33,7 @@ title_with() { # title_with NAME
 }
 
 # The best result is printed in dark grey, "%2i:%2i", in a 40 by 8 box centred on x = 264 with
-# its top at y = 175: five cells of 8 pixels from x = 244.
+# its top at y = 175: five cells of 8 pixels from x = 244 (TEXT_BOX).
 case_best_result() {
     start_xvfb
     use_assets
@@ -54,11 +54,12 @@ case_best_result() {
     write_highscore 24 0
     title_with day
     check "24: 0 is printed differently from  0: 0 in the first two cells" \
-        test "$(differ none day 244 175 259 182)" -gt 0
+        test "$(differ none day "$1" "$2" $(($1 + 15)) "$4")" -gt 0
     check "24: 0 and  0: 0 share the last three cells, \": 0\"" \
-        test "$(differ none day 260 175 283 182)" -eq 0
+        test "$(differ none day $(($1 + 16)) "$2" "$3" "$4")" -eq 0
     check "the '2' of 24: 0 is dark grey in the first cell, where  0: 0 has a blank" \
-        test "$(count day 244 175 251 182 49 49 49 6)" -gt "$(count none 244 175 251 182 49 49 49 6)"
+        test "$(count day "$1" "$2" $(($1 + 7)) "$4" 49 49 49 6)" -gt \
+        "$(count none "$1" "$2" $(($1 + 7)) "$4" 49 49 49 6)"
     check "nothing outside the box depends on the result" test "$(differ none day 0 0 319 199)" -eq \
         "$(differ none day "$@")"
     check "the title screen leaves highscore.sav as it was" test "$(read_highscore)" = "24 0"
