@@ -1,4 +1,4 @@
-#include "game.h"
+#include "game_internal.h"
 
 #include "car.h"
 #include "errors.h"

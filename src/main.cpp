@@ -1,4 +1,5 @@
 #include "main.h"
+#include "main_internal.h"
 
 #include "errors.h"
 #include "game.h"
@@ -93,23 +94,33 @@ int titleDecision() {
     return global::exit ? 0 : 2;
 }
 
-int title() {
-    set_close_button_callback(closeFunc);
+BITMAP* titlePicture() {
     BITMAP* picture = loadPicture("gfx/title.tga");
     int hours;
     int minutes;
     readHighscore(hours, minutes);
     textprintf_centre_ex(picture, font, bestResultX, bestResultY, colors::vdgray, -1, "%2i:%2i",
                          hours, minutes);
+    return picture;
+}
 
+// The frame is drawn also on the tick that decides.
+int titleTick(BITMAP* picture) {
+    const int decision = titleDecision();
+    blit(picture, global::dbuffer, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    show();
+    clear_bitmap(global::dbuffer);
+    return decision;
+}
+
+int title() {
+    set_close_button_callback(closeFunc);
+    BITMAP* picture = titlePicture();
     int decision = 2;
     while (decision == 2) {
         while (timerCounter <= 0) {
         }
-        decision = titleDecision();
-        blit(picture, global::dbuffer, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-        show();
-        clear_bitmap(global::dbuffer);
+        decision = titleTick(picture);
         --timerCounter;
     }
     clear_bitmap(global::dbuffer);

@@ -1,5 +1,6 @@
 // The program frame: start-up and shutdown, the tick counter, the title screen and the best
-// result kept in "highscore.sav".
+// result kept in "highscore.sav". The pieces of the title screen, for the tests to drive one by
+// one, are in main_internal.h.
 #pragma once
 
 #include <atomic>
@@ -18,8 +19,6 @@ void timerCounterUpdater();
 
 // The title screen: 1 to start a race, 0 to quit.
 int title();
-// The title's decision for one tick: 1 race, 0 quit, 2 undecided.
-int titleDecision();
 
 // The stored best; a missing file reads as 0:00 and bytes missing from a short file as zeros.
 void readHighscore(int& hours, int& minutes);

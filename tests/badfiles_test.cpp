@@ -5,7 +5,7 @@
 // own, which goes through the title, the start of a race and the first enemy of every kind,
 // saying on stderr which step it is at.
 #include "car.h"
-#include "game.h"
+#include "game_internal.h"
 #include "globals.h"
 #include "main.h"
 #include "mine.h"

@@ -1,6 +1,6 @@
 // The race: one tick at a time against real bitmaps and the real key array, the frames it
 // draws and the pause screen.
-#include "game.h"
+#include "game_internal.h"
 #include "globals.h"
 #include "main.h"
 #include "testsupport.h"
@@ -73,12 +73,6 @@ class raceTest : public testing::Test {
         returnStruct copy = *result;
         delete result;
         return copy;
-    }
-
-    // Whether the status strip shows the text right-aligned two columns from the edge.
-    static bool stripShowsClock(const std::string& clock) {
-        return showsText(global::dbuffer, SCREEN_W - 2 - text_length(font, clock.c_str()),
-                         SCREEN_H - 8, clock, colors::white);
     }
 
     std::vector<std::string> log; // of the spies in the race's table

@@ -1,7 +1,7 @@
 // The robot: sinks in from the top, wanders, fires on its calls 64, 128 and 192, rises away.
 // Only its bullets harm the player. The body is always drawn in rows above robotH and a bullet
 // always below, so the two are told apart by their rows.
-#include "game.h"
+#include "game_internal.h"
 #include "robot.h"
 #include "testsupport.h"
 

@@ -3,7 +3,7 @@
 // frees them all at its end, and leaves nothing behind for the next. Under the sanitizer build
 // this is also the leak and memory-error check of the whole race.
 #include "car.h"
-#include "game.h"
+#include "game_internal.h"
 #include "globals.h"
 #include "main.h"
 #include "mine.h"

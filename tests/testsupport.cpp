@@ -1,7 +1,7 @@
 #include "testsupport.h"
 
 #include "enemy.h"
-#include "game.h"
+#include "game_internal.h"
 #include "globals.h"
 #include "main.h"
 #include "tools.h"
@@ -181,6 +181,11 @@ bool showsText(BITMAP* bitmap, int left, int top, const std::string& text, int c
 
 bool showsCentredText(BITMAP* bitmap, int centreX, int top, const std::string& text, int color) {
     return showsText(bitmap, centreX - text_length(font, text.c_str()) / 2, top, text, color);
+}
+
+bool stripShowsClock(const std::string& clock) {
+    return showsText(global::dbuffer, SCREEN_W - 2 - text_length(font, clock.c_str()), SCREEN_H - 8,
+                     clock, colors::white);
 }
 
 void press(int scancode) {

@@ -80,6 +80,9 @@ pixelBox paintedBox(int background, int top = 0, int bottom = 1 << 20);
 // font draws for this text: the text is there, and nothing else of that colour is.
 bool showsText(BITMAP* bitmap, int left, int top, const std::string& text, int color);
 bool showsCentredText(BITMAP* bitmap, int centreX, int top, const std::string& text, int color);
+// Whether the race's status strip in the double buffer shows the clock text, white,
+// right-aligned two columns from the edge.
+bool stripShowsClock(const std::string& clock);
 
 // ---- Helpers shared by the race, enemy, title and tools tests ----
 

@@ -4,7 +4,7 @@
 // enforced, so a slow or busy machine cannot fail a build. A broken race (one that does not
 // run all its ticks) does fail.
 #include "car.h"
-#include "game.h"
+#include "game_internal.h"
 #include "globals.h"
 #include "main.h"
 #include "mine.h"

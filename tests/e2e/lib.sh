@@ -110,10 +110,13 @@ wait_exit() {
     GAME_PID=
 }
 
-# A press as a player makes it: the key goes down, stays down for a few ticks, comes up.
+# A press as a player makes it: the key goes down, stays down, comes up. Half a second is long
+# for a player but safe for the game, which counts a press once however long it is held, and a
+# machine busy with other work may leave the game no time to look at the keys for a good part
+# of it.
 press() {
     xdotool windowfocus "$WIN" keydown "$1" || fail "xdotool could not press $1"
-    sleep 0.12
+    sleep 0.5
     xdotool keyup "$1" || fail "xdotool could not release $1"
 }
 
