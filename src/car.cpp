@@ -14,9 +14,7 @@ static int stepTowards(int from, int to) {
 
 enemycar::enemycar() {
     loadShared(carFiles);
-    hit = false;
-    x = -cargfx->w;
-    y = randomRow(cargfx->h);
+    enter(-cargfx->w, cargfx);
     chaseTicks = chaseLength;
 }
 

@@ -14,6 +14,13 @@ class sound;
 // Columns per tick that stones and mines slide left with the road.
 const int roadSpeed = 4;
 
+// rand() % range, where an empty or negative range counts as 1: a picture too large for the
+// screen is placed at 0 instead of dividing by zero.
+int randomBelow(int range);
+// The centre row of a stone, an enemy car or a mine whose image is imageH rows high; it keeps
+// the image above the status strip.
+int randomRow(int imageH);
+
 class enemy {
   public:
     // Advances one race tick against the player's car; returns the damage dealt.
@@ -34,6 +41,14 @@ class enemy {
     }
 
   protected:
+    // Places a new stone, enemy car or mine, not yet hit, on the column and on a random row for
+    // its picture.
+    void enter(int column, const BITMAP* picture) {
+        hit = false;
+        x = column;
+        y = randomRow(picture->h);
+    }
+
     // collides() for the other rectangle at its full height and this one the size of picture.
     bool touches(const BITMAP* picture, int otherX, int otherY, int otherW, int otherH) const {
         return collides(otherX, otherY, otherW, otherH >> 1, picture->w, picture->h >> 1);
@@ -54,13 +69,6 @@ class enemy {
 // Draws the whole picture masked into the double buffer with its left column at x and its
 // centre row at y.
 void drawCentred(BITMAP* picture, int x, int y);
-
-// rand() % range, where an empty or negative range counts as 1: a picture too large for the
-// screen is placed at 0 instead of dividing by zero.
-int randomBelow(int range);
-// The centre row of a stone, an enemy car or a mine whose image is imageH rows high; it keeps
-// the image above the status strip.
-int randomRow(int imageH);
 
 // A picture or a sound that every object of one kind shares: the kind's first object in a race
 // loads it, and the race releases it at its end.

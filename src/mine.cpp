@@ -12,9 +12,7 @@ static const int mineDamage = 16;
 
 mine::mine() {
     loadShared(mineFiles);
-    hit = false;
-    x = SCREEN_W - minegfx->w;
-    y = randomRow(minegfx->h);
+    enter(SCREEN_W - minegfx->w, minegfx);
 }
 
 void releaseMineFiles() {

@@ -8,9 +8,7 @@ static const int stoneDamage = 4;
 
 stone::stone() {
     loadShared(stoneFiles);
-    hit = false;
-    x = SCREEN_W - gfx->w;
-    y = randomRow(gfx->h);
+    enter(SCREEN_W - gfx->w, gfx);
 }
 
 void releaseStoneFiles() {
