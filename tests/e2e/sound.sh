@@ -78,11 +78,11 @@ case_race() {
     range=$(listen_for 0.6)
     heard=$(level $range)
     check "the engine runs in the race (heard $heard dB)" test "$heard" != silent
-    for sound in explosion mineexplosion robotshoot; do
-        heard=$(find_in_mix $sound $range)
-        check "before anything happens, sfx/$sound.wav is not in the mix (score $heard)" \
-            awk -v s="$heard" -v h="$HEARD" 'BEGIN { exit !(s < h) }'
-    done
+    # Only the shot's own sound: the first enemy, a mine or a robot, may be heard two seconds
+    # into the race, which a busy machine can reach before the race screen has been seen.
+    heard=$(find_in_mix explosion $range)
+    check "before the shot, sfx/explosion.wav is not in the mix (score $heard)" \
+        awk -v s="$heard" -v h="$HEARD" 'BEGIN { exit !(s < h) }'
     expect_engine_at 0 "at rest"
     press Right
     expect_engine_at 1 "one step up"
