@@ -146,21 +146,21 @@ void panel(BITMAP* target, int left, int top, int right, int bottom, int fill) {
 
 // The band at the top: the name, large, between two moths.
 void drawName(BITMAP* target, const sprites& art) {
-    rectfill(target, 0, 0, 319, 37, shade(black));
-    hline(target, 0, 38, 319, shade(darkGrey));
+    rectfill(target, 0, 0, 319, 35, shade(black));
+    hline(target, 0, 36, 319, shade(darkGrey));
     const std::string name = "Gravelmoth";
     const int width = textWidth(name) * 3;
     const int x = (320 - width) / 2;
-    bigText(target, name, x + 2, 4, 3, 3, darkGrey);
-    bigText(target, name, x, 2, 3, 3, white);
-    paste(target, art.moth, x - 34, 5);
-    paste(target, art.moth, x + width + 10, 5);
-    centredText(target, "a race against the clock", 160, 28, grey);
+    bigText(target, name, x + 2, 3, 3, 3, darkGrey);
+    bigText(target, name, x, 1, 3, 3, white);
+    paste(target, art.moth, x - 34, 4);
+    paste(target, art.moth, x + width + 10, 4);
+    centredText(target, "a race against the clock", 160, 27, grey);
 }
 
 // A slice of a race, as wide as the screen and at the sprites' real size: the player fires to
 // the right and sets off a mine, a chasing car comes in from the left, a robot drops a bullet,
-// stones slide past. The status strip at its bottom is the race's own.
+// stones slide past. The status strip at its bottom is the race's own, clock form included.
 void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
     hline(target, 0, top, 319, shade(black));
     canvas road(320, roadHeight + 9);
@@ -168,40 +168,54 @@ void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
 
     // Speed lines behind what slides along with the road.
     const int streak = shade(lightGrey);
-    hline(road, 252, 11, 268, streak);
-    hline(road, 256, 15, 266, streak);
-    hline(road, 166, 41, 182, streak);
-    hline(road, 170, 45, 180, streak);
-    hline(road, 306, 31, 319, streak);
-    hline(road, 308, 37, 319, streak);
+    hline(road, 252, 8, 268, streak);
+    hline(road, 256, 12, 266, streak);
+    hline(road, 166, 24, 182, streak);
+    hline(road, 170, 28, 180, streak);
+    hline(road, 306, 18, 319, streak);
+    hline(road, 308, 24, 319, streak);
 
-    paste(road, art.stone, 236, 7);
-    paste(road, art.stone, 150, 37);
-    paste(road, art.mine, 290, 27);
+    paste(road, art.stone, 236, 4);
+    paste(road, art.stone, 150, 20);
+    paste(road, art.mine, 290, 14);
     paste(road, art.robot, 192, 0);
-    paste(road, art.robotBullet, 184, 26);
-    paste(road, art.enemyCar, -8, 31);
+    paste(road, art.robotBullet, 182, 22);
+    paste(road, art.enemyCar, -8, 15);
     const int carX = 52;
-    const int carTop = 17;
+    const int carTop = 8;
     paste(road, art.car, carX, carTop);
     paste(road, art.flash, carX + art.car.width(), carTop);
     paste(road, art.mineExplosion, carX + 2 * art.car.width() + 2, carTop - 4);
 
-    // The status strip: health, "Reloading" and the clock, where the race draws them.
+    // The status strip: health, "Reloading" and the clock, where and as the race draws them.
     const int strip = roadHeight;
     rectfill(road, 0, strip, 319, strip + 8, shade(black));
     rectfill(road, 1, strip + 2, 118, strip + 6, shade(lightGrey));
     text(road, "Reloading", 160 - 3, strip + 1, grey);
-    textout_right_ex(road, font, "Time: 14:05", 318, strip + 1, shade(white), -1);
+    textprintf_right_ex(road, font, 318, strip + 1, shade(white), -1, "Time: %2i:%2i", 14, 5);
     blit(road, target, 0, 0, 0, top + 1, 320, roadHeight + 9);
     hline(target, 0, top + roadHeight + 10, 319, shade(darkGrey));
 }
 
-// What the keys do in a race, in two columns under a heading.
+// What each thing on the road costs when it strikes, and what the shot does to it: the
+// sprite at its real size, centred in a car-wide slot, and two lines beside it.
+void hazard(BITMAP* target, const picture& sprite, int x, int y, const std::string& cost,
+            const std::string& shot) {
+    paste(target, sprite, x + (32 - sprite.width()) / 2, y + (16 - sprite.height()) / 2);
+    text(target, cost, x + 35, y, black);
+    text(target, shot, x + 35, y + 8, darkGrey);
+}
+
+void drawHazards(BITMAP* target, const sprites& art, int top) {
+    hazard(target, art.stone, 4, top, "stone costs 4", "shot: no effect");
+    hazard(target, art.mine, 162, top, "mine costs 16", "shot: explodes");
+    hazard(target, art.enemyCar, 4, top + 18, "car costs 12", "shot: it flees");
+    hazard(target, art.robotBullet, 162, top + 18, "bullet costs 9", "shot: no effect");
+}
+
+// What the keys do in a race, in two columns.
 void drawRaceKeys(BITMAP* target, int left, int top) {
-    text(target, "IN THE RACE", left, top, veryDarkGrey);
-    hline(target, left, top + 9, left + textWidth("IN THE RACE"), shade(veryDarkGrey));
-    const int rowY[3] = {top + 13, top + 27, top + 41};
+    const int rowY[3] = {top, top + 14, top + 28};
     int x = left;
     x += arrowCap(target, x, rowY[0], arrow::up) + 2;
     x += arrowCap(target, x, rowY[0], arrow::down) + 5;
@@ -231,10 +245,10 @@ void drawTitleKeys(BITMAP* target, int left, int top) {
     x += keyCap(target, x, top, "ENTER") + 5;
     text(target, "start a race", x, top + 3, black);
     x = left;
-    x += keyCap(target, x, top + 16, "ALT") + 2;
-    x += keyCap(target, x, top + 16, "L-CTRL") + 2;
-    x += keyCap(target, x, top + 16, "TAB") + 5;
-    text(target, "quit game", x, top + 19, black);
+    x += keyCap(target, x, top + 15, "ALT") + 2;
+    x += keyCap(target, x, top + 15, "L-CTRL") + 2;
+    x += keyCap(target, x, top + 15, "TAB") + 5;
+    text(target, "quit game", x, top + 18, black);
 }
 
 // The frame round the best result. The game prints the result itself, so the inside stays
@@ -251,9 +265,10 @@ picture titlePicture(const sprites& art) {
     canvas title(320, 200);
     clear_to_color(title, shade(lightGrey));
     drawName(title, art);
-    drawRace(title, art, 41, 51);
-    drawRaceKeys(title, 8, 106);
-    drawTitleKeys(title, 8, 167);
+    drawRace(title, art, 37, 32);
+    drawHazards(title, art, 82);
+    drawRaceKeys(title, 8, 119);
+    drawTitleKeys(title, 8, 166);
     drawBestFrame(title);
     return title.toPicture();
 }
