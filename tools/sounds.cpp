@@ -102,51 +102,59 @@ double seconds(int sample) {
 
 } // namespace
 
-// Each period is one firing of the engine: a hard pulse that rings and decays, over a buzzing
-// sawtooth, with a breath of exhaust noise. Four cylinders fire with slightly different
-// strength, which gives the note its rough beat. Everything repeats after the whole loop, the
-// noise included, and the filter runs round the loop until it has settled, so the last sample
-// leads into the first as smoothly as any two neighbours do.
+// Each period is one firing of the engine: a round note of a few soft harmonics, a low knock
+// that dies away within the period, and a breath of exhaust noise. Four cylinders fire with
+// slightly different strength, which gives the note a gentle beat. Everything repeats after
+// the whole loop, the noise included, and the filter runs round the loop until it has settled,
+// so the last sample leads into the first as smoothly as any two neighbours do. The ear has to
+// live with this for minutes: nothing sharp, little above the low harmonics.
 waveform engineLoop() {
     const int size = enginePeriod * enginePeriods;
-    const double cylinders[4] = {1.0, 0.78, 0.92, 0.7};
+    const double cylinders[4] = {1.0, 0.9, 0.96, 0.86};
     noise hiss(0x6a11e7u);
     waveform raw(static_cast<size_t>(size));
     for (int i = 0; i < size; ++i) {
         const int firing = i / enginePeriod;
         const double phase = static_cast<double>(i % enginePeriod) / enginePeriod;
-        const double strength = cylinders[firing % 4] * (1 + 0.06 * wave(firing / 14.0));
-        const double pulse = expo(-phase * 6) * wave(phase * 2.5 + 0.25) * strength;
-        const double saw = 1 - 2 * phase;
+        const double strength = cylinders[firing % 4] * (1 + 0.04 * wave(firing / 14.0));
+        double note = 0;
+        for (int harmonic = 1; harmonic <= 6; ++harmonic)
+            note += wave(harmonic * phase + 0.1 * harmonic) / (harmonic * harmonic);
+        const double knock = expo(-phase * 5) * wave(phase * 2 + 0.25) * strength;
         const double puff = hiss.next() * expo(-phase * 4) * strength;
-        raw[static_cast<size_t>(i)] = 1.1 * pulse + 0.35 * saw + 0.45 * puff;
+        raw[static_cast<size_t>(i)] = 0.8 * note + 0.7 * knock + 0.2 * puff;
     }
     lowPass body;
+    lowPass softer;
     waveform samples(raw.size());
-    for (int pass = 0; pass < 3; ++pass)
+    for (int pass = 0; pass < 4; ++pass)
         for (size_t i = 0; i < raw.size(); ++i)
-            samples[i] = body(raw[i], 0.28);
+            samples[i] = softer(body(raw[i], 0.3), 0.4);
     for (double& sample : samples)
-        sample = soften(2.2 * sample);
-    normalise(samples, 0.55);
+        sample = soften(1.4 * sample);
+    normalise(samples, 0.3);
     return samples;
 }
 
-// A crack of bright noise, a body of darkening noise and a quick falling thump.
+// A crack of bright noise over a falling thump with the weight of a gun, and a body of
+// darkening noise: a bang with something under its hiss.
 waveform shotBlast() {
     const int size = sampleRate * 45 / 100;
     noise blast(0x5407u);
     lowPass tone;
+    lowPass low;
     waveform samples(static_cast<size_t>(size));
     double thumpPhase = 0;
     for (int i = 0; i < size; ++i) {
         const double t = seconds(i);
         const double crack = blast.next() * expo(-t / 0.006);
         const double rumble = tone(blast.next(), 0.1 + 0.6 * expo(-t / 0.04));
-        thumpPhase += (60 + 150 * expo(-t / 0.03)) / sampleRate;
-        const double thump = wave(thumpPhase) * expo(-t / 0.07);
-        const double body = rumble * (expo(-t / 0.07) + 0.4 * expo(-t / 0.18));
-        samples[static_cast<size_t>(i)] = soften(1.6 * (0.6 * crack + 2.2 * body + 0.9 * thump));
+        thumpPhase += (55 + 130 * expo(-t / 0.035)) / sampleRate;
+        const double thump = wave(thumpPhase) * expo(-t / 0.09);
+        const double boom = low(blast.next(), 0.03) * expo(-t / 0.12);
+        const double body = rumble * (expo(-t / 0.06) + 0.3 * expo(-t / 0.16));
+        samples[static_cast<size_t>(i)] =
+            soften(1.6 * (0.9 * crack + 2.0 * body + 1.2 * thump + 2 * boom));
     }
     fadeEnds(samples, 22, sampleRate / 25);
     normalise(samples, 0.9);
@@ -179,25 +187,26 @@ waveform mineBoom() {
     return samples;
 }
 
-// Two square-ish voices a fifth apart that sweep down fast, with a buzzing ring on top.
+// Two square-ish voices a fifth apart that sweep down fast, with a buzzing ring on top. It
+// is the only warning of a falling bullet, so it holds its loudness for a while.
 waveform laserZap() {
-    const int size = sampleRate * 22 / 100;
+    const int size = sampleRate * 28 / 100;
     waveform samples(static_cast<size_t>(size));
     double phase = 0;
     double upper = 0;
     for (int i = 0; i < size; ++i) {
         const double t = seconds(i);
-        const double pitch = 300 + 2100 * expo(-t / 0.045);
+        const double pitch = 300 + 2100 * expo(-t / 0.05);
         phase += pitch / sampleRate;
         upper += 1.5 * pitch / sampleRate;
         const double square = soften(6 * wave(phase));
         const double fifth = soften(4 * wave(upper));
-        const double ring = 0.75 + 0.25 * wave(t * 70);
-        const double level = expo(-t / 0.07);
+        const double ring = 0.8 + 0.2 * wave(t * 70);
+        const double level = expo(-t / 0.14);
         samples[static_cast<size_t>(i)] = (0.7 * square + 0.3 * fifth) * ring * level;
     }
-    fadeEnds(samples, 44, sampleRate / 50);
-    normalise(samples, 0.7);
+    fadeEnds(samples, 44, sampleRate / 40);
+    normalise(samples, 0.9);
     return samples;
 }
 
