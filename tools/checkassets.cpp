@@ -4,6 +4,7 @@
 // where FOLDER holds gfx/ and sfx/. Prints one line for each broken rule and fails if any is.
 #include <allegro.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -104,6 +105,100 @@ void checkSprite(const std::string& file, const loaded& picture) {
         fail(file, "is all transparent");
     if (lightRim)
         fail(file, std::to_string(lightRim) + " pixels of its rim are not dark" + first);
+}
+
+// What strikes the car strikes over its whole box, so the player must see that box: drawn
+// pixels on all four of its edges, and most of it filled.
+void checkStrikes(const std::string& file, BITMAP* image) {
+    int drawn = 0;
+    bool top = false, bottom = false, left = false, right = false;
+    for (int y = 0; y < image->h; ++y)
+        for (int x = 0; x < image->w; ++x)
+            if (!at(image, x, y).magenta()) {
+                ++drawn;
+                top |= y == 0;
+                bottom |= y == image->h - 1;
+                left |= x == 0;
+                right |= x == image->w - 1;
+            }
+    const int percent = 100 * drawn / (image->w * image->h);
+    std::printf("%s: fills %d %% of its box\n", file.c_str(), percent);
+    if (!top || !bottom || !left || !right)
+        fail(file, "leaves an edge of its box undrawn, where it strikes unseen");
+    if (percent < 60)
+        fail(file, "fills only " + std::to_string(percent) + " % of the box it strikes with");
+}
+
+// Warm and vivid, red to yellow: the colour of a warning sign.
+bool warning(const colour& c) {
+    const int most = std::max({c.r, c.g, c.b});
+    const int least = std::min({c.r, c.g, c.b});
+    return most >= 180 && most - least >= 0.6 * most && c.r == most && c.b == least;
+}
+
+double saturation(const colour& c) {
+    const int most = std::max({c.r, c.g, c.b});
+    return most ? (most - std::min({c.r, c.g, c.b})) / static_cast<double>(most) : 0;
+}
+
+// The share of the visible pixels for which test holds, and their mean saturation.
+template <class test> double share(BITMAP* image, test holds, double* meanSaturation = nullptr) {
+    int visible = 0;
+    int matching = 0;
+    double saturated = 0;
+    for (int y = 0; y < image->h; ++y)
+        for (int x = 0; x < image->w; ++x) {
+            const colour pixel = at(image, x, y);
+            if (pixel.magenta())
+                continue;
+            ++visible;
+            matching += holds(pixel);
+            saturated += saturation(pixel);
+        }
+    if (meanSaturation)
+        *meanSaturation = visible ? saturated / visible : 0;
+    return visible ? static_cast<double>(matching) / visible : 0;
+}
+
+// A mine costs four times what a stone does: it must be told from one at a glance, by a
+// warning colour against the stone's muted one.
+void checkMineAgainstStone(const std::string& mineFile, BITMAP* mine, const std::string& stoneFile,
+                           BITMAP* stone) {
+    const double mineWarning = share(mine, warning);
+    double stoneSaturation = 0;
+    const double stoneWarning = share(stone, warning, &stoneSaturation);
+    std::printf("%s: %.0f %% warning colour; %s: %.0f %%, mean saturation %.2f\n", mineFile.c_str(),
+                100 * mineWarning, stoneFile.c_str(), 100 * stoneWarning, stoneSaturation);
+    if (mineWarning < 0.4)
+        fail(mineFile, "is not mostly a warning colour (red to yellow, vivid)");
+    if (stoneWarning > 0 || stoneSaturation > 0.3)
+        fail(stoneFile, "is not muted: it could pass for a mine");
+}
+
+// Luma of the Rec. 601 weights, 0 to 255.
+double luma(const colour& c) {
+    return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+}
+
+// A bullet falls fast over the white road: the eye catches it only if enough of it is dark,
+// so at least 32 of its pixels (half an 8x8 box) must lie 100 or more below white in luma, and
+// it must be darker than mid-grey on average.
+void checkStandsOut(const std::string& file, BITMAP* image) {
+    double total = 0;
+    int visible = 0;
+    int dark = 0;
+    for (int y = 0; y < image->h; ++y)
+        for (int x = 0; x < image->w; ++x)
+            if (!at(image, x, y).magenta()) {
+                const double value = luma(at(image, x, y));
+                total += value;
+                dark += value <= 155;
+                ++visible;
+            }
+    const double mean = visible ? total / visible : 255;
+    std::printf("%s: %d dark pixels, mean luma %.0f of 255\n", file.c_str(), dark, mean);
+    if (dark < 32 || mean > 127.5)
+        fail(file, "is too small or too light to stand out on the white road");
 }
 
 // The shot's flash is copied without a mask: the car-sized corner that the race copies must
@@ -219,11 +314,17 @@ void checkLoop(const std::string& file, const std::vector<double>& samples) {
         fail(file, "jumps where it loops, more than anywhere inside it");
 }
 
-void checkSound(const std::string& file, bool loops) {
+// A sound's samples and their rate a second; no samples when it cannot be loaded.
+struct soundData {
+    std::vector<double> values;
+    double rate = 0;
+};
+
+soundData checkSound(const std::string& file, bool loops) {
     SAMPLE* sound = load_sample(file.c_str());
     if (!sound) {
         fail(file, "load_sample cannot load it");
-        return;
+        return {};
     }
     if (sound->stereo)
         fail(file, "is stereo, not mono");
@@ -241,7 +342,87 @@ void checkSound(const std::string& file, bool loops) {
     if (!loops && !samples.empty() &&
         (std::fabs(samples.front()) > 0.02 || std::fabs(samples.back()) > 0.02))
         fail(file, "does not start and end at silence, so it clicks");
+    const double rate = sound->freq;
     destroy_sample(sound);
+    return {samples, rate};
+}
+
+// A two-pole filter (the usual biquad of the audio cookbook), low-pass or high-pass at cutoff
+// Hz, with no resonance.
+std::vector<double> filtered(const soundData& sound, double cutoff, bool high) {
+    const std::vector<double>& samples = sound.values;
+    const double pi = 3.14159265358979323846;
+    const double w = 2 * pi * cutoff / sound.rate;
+    const double alpha = std::sin(w) / std::sqrt(2.0);
+    const double c = std::cos(w);
+    const double a0 = 1 + alpha;
+    const double b1 = (high ? -(1 + c) : 1 - c) / a0;
+    const double b0 = (high ? (1 + c) / 2 : (1 - c) / 2) / a0;
+    const double a1 = -2 * c / a0, a2 = (1 - alpha) / a0;
+    std::vector<double> out(samples.size());
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        out[i] = b0 * samples[i] + b1 * x1 + b0 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = samples[i];
+        y2 = y1;
+        y1 = out[i];
+    }
+    return out;
+}
+
+double power(const std::vector<double>& samples) {
+    double sum = 0;
+    for (double sample : samples)
+        sum += sample * sample;
+    return samples.empty() ? 0 : sum / samples.size();
+}
+
+// The share of a sound's energy below (or above) cutoff Hz.
+double band(const soundData& sound, double cutoff, bool high) {
+    const double all = power(sound.values);
+    return all > 0 ? power(filtered(sound, cutoff, high)) / all : 0;
+}
+
+// How loud a sound is heard: its RMS over its whole length at the volume (of 255) the game
+// plays it with, in dB of full scale.
+double heardLevel(const soundData& sound, int volume) {
+    const double rms = std::sqrt(power(sound.values)) * volume / 255;
+    return rms > 0 ? 20 * std::log10(rms) : -200;
+}
+
+// The engine plays through the whole race; it must stay a bed under the sounds that tell the
+// player something, and not tire the ear.
+void checkEngine(const std::string& file, const soundData& engine) {
+    const double harsh = band(engine, 1000, true);
+    std::printf("%s: %.1f dB at volume 120, %.1f %% of its energy above 1 kHz\n", file.c_str(),
+                heardLevel(engine, 120), 100 * harsh);
+    if (harsh > 0.03)
+        fail(file, "is harsh: more than 3 % of its energy lies above 1 kHz");
+}
+
+// Each sound that tells the player something stands at least 3 dB above the engine, at the
+// volumes the game plays them with.
+void checkAboveEngine(const std::string& file, const soundData& sound, int volume,
+                      const soundData& engine) {
+    const double level = heardLevel(sound, volume);
+    const double above = level - heardLevel(engine, 120);
+    std::printf("%s: %.1f dB at volume %d, %.1f dB above the engine\n", file.c_str(), level, volume,
+                above);
+    if (above < 3)
+        fail(file, "is heard only " + std::to_string(above) + " dB above the engine, not 3");
+}
+
+// The shot is a bang with a crack: most of it lies low, but not all.
+void checkBody(const std::string& file, const soundData& shot) {
+    const double low = band(shot, 300, false);
+    const double hiss = band(shot, 2000, true);
+    std::printf("%s: %.0f %% of its energy below 300 Hz, %.0f %% above 2 kHz\n", file.c_str(),
+                100 * low, 100 * hiss);
+    if (low < 0.5)
+        fail(file, "has little body: less than half of its energy lies below 300 Hz");
+    if (hiss < 0.08)
+        fail(file, "is dull: less than 8 % of its energy lies above 2 kHz");
 }
 
 } // namespace
@@ -271,10 +452,22 @@ int main(int argc, char** argv) {
                            ", not smaller than the screen");
         checkMask(file, picture);
         checkSprite(file, picture);
-        if (std::string(name) == "car") {
+        const std::string kind = name;
+        if (kind == "stone" || kind == "mine" || kind == "enemycar" || kind == "robotbullet")
+            checkStrikes(file, picture.exact);
+        if (kind == "robotbullet")
+            checkStandsOut(file, picture.exact);
+        if (kind == "car") {
             carW = picture.exact->w;
             carH = picture.exact->h;
         }
+    }
+    {
+        const std::string mineFile = folder + "gfx/mine.tga";
+        const std::string stoneFile = folder + "gfx/stone.tga";
+        loaded mine, stone;
+        if (load(mineFile, mine) && load(stoneFile, stone))
+            checkMineAgainstStone(mineFile, mine.exact, stoneFile, stone.exact);
     }
     {
         const std::string file = folder + "gfx/explosion.tga";
@@ -290,9 +483,22 @@ int main(int argc, char** argv) {
         if (load(file, picture))
             checkTitle(file, picture);
     }
-    checkSound(folder + "sfx/racecar.wav", true);
-    for (const char* name : {"explosion", "mineexplosion", "robotshoot"})
-        checkSound(folder + "sfx/" + name + ".wav", false);
+    const std::string engineFile = folder + "sfx/racecar.wav";
+    const soundData engine = checkSound(engineFile, true);
+    if (!engine.values.empty())
+        checkEngine(engineFile, engine);
+    const struct {
+        const char* name;
+        int volume;
+    } signals[] = {{"explosion", 200}, {"mineexplosion", 200}, {"robotshoot", 150}};
+    for (const auto& signal : signals) {
+        const std::string file = folder + "sfx/" + signal.name + ".wav";
+        const soundData sound = checkSound(file, false);
+        if (!sound.values.empty() && !engine.values.empty())
+            checkAboveEngine(file, sound, signal.volume, engine);
+        if (!sound.values.empty() && std::string(signal.name) == "explosion")
+            checkBody(file, sound);
+    }
 
     if (failures)
         std::printf("%d problems\n", failures);
