@@ -2,6 +2,8 @@
 // the rules the game relies on:
 //   checkassets FOLDER
 // where FOLDER holds gfx/ and sfx/. Prints one line for each broken rule and fails if any is.
+#include "layout.h"
+
 #include <allegro.h>
 
 #include <algorithm>
@@ -50,7 +52,7 @@ bool load(const std::string& file, loaded& picture) {
     return true;
 }
 
-struct colour {
+struct color {
     int r, g, b;
     bool magenta() const { return r == 255 && g == 0 && b == 255; }
     bool dark() const { return r * 299 + g * 587 + b * 114 <= 100 * 1000; }
@@ -58,7 +60,7 @@ struct colour {
     bool light() const { return r >= 200 && g >= 200 && b >= 200; }
 };
 
-colour at(BITMAP* picture, int x, int y) {
+color at(BITMAP* picture, int x, int y) {
     const int pixel = getpixel(picture, x, y);
     return {getr24(pixel), getg24(pixel), getb24(pixel)};
 }
@@ -86,7 +88,7 @@ void checkSprite(const std::string& file, const loaded& picture) {
     std::string first;
     for (int y = 0; y < image->h; ++y)
         for (int x = 0; x < image->w; ++x) {
-            const colour pixel = at(image, x, y);
+            const color pixel = at(image, x, y);
             if (pixel.magenta()) {
                 ++transparent;
                 continue;
@@ -130,13 +132,13 @@ void checkStrikes(const std::string& file, BITMAP* image) {
 }
 
 // Warm and vivid, red to yellow: the colour of a warning sign.
-bool warning(const colour& c) {
+bool warning(const color& c) {
     const int most = std::max({c.r, c.g, c.b});
     const int least = std::min({c.r, c.g, c.b});
     return most >= 180 && most - least >= 0.6 * most && c.r == most && c.b == least;
 }
 
-double saturation(const colour& c) {
+double saturation(const color& c) {
     const int most = std::max({c.r, c.g, c.b});
     return most ? (most - std::min({c.r, c.g, c.b})) / static_cast<double>(most) : 0;
 }
@@ -148,7 +150,7 @@ template <class test> double share(BITMAP* image, test holds, double* meanSatura
     double saturated = 0;
     for (int y = 0; y < image->h; ++y)
         for (int x = 0; x < image->w; ++x) {
-            const colour pixel = at(image, x, y);
+            const color pixel = at(image, x, y);
             if (pixel.magenta())
                 continue;
             ++visible;
@@ -176,7 +178,7 @@ void checkMineAgainstStone(const std::string& mineFile, BITMAP* mine, const std:
 }
 
 // Luma of the Rec. 601 weights, 0 to 255.
-double luma(const colour& c) {
+double luma(const color& c) {
     return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
 }
 
@@ -213,7 +215,7 @@ void checkFlash(const std::string& file, const loaded& picture, int carW, int ca
     int edge = 0;
     for (int y = 0; y < carH; ++y)
         for (int x = 0; x < carW; ++x) {
-            const colour pixel = at(image, x, y);
+            const color pixel = at(image, x, y);
             if (pixel.magenta() || getpixel(picture.game, x, y) == bitmap_mask_color(picture.game))
                 ++masked;
             const bool onEdge = x == 0 || y == 0 || x == carW - 1 || y == carH - 1;
@@ -226,21 +228,21 @@ void checkFlash(const std::string& file, const loaded& picture, int carW, int ca
         fail(file, std::to_string(edge) + " pixels on the edge of that corner are not white");
 }
 
-// The game prints the best result onto the title, centred on x = 264 from y = 175, in dark
-// grey: that spot must be plain and light.
+// The game prints the best result onto the title, centred on bestResultX from bestResultY
+// (264 and 175), in dark grey: that spot must be plain and light.
 void checkTitle(const std::string& file, const loaded& picture) {
     BITMAP* image = picture.exact;
     if (image->w != 320 || image->h != 200) {
         fail(file, "is " + size(image->w, image->h) + ", not the screen's 320x200");
         return;
     }
-    const colour ground = at(image, 236, 172);
+    const color ground = at(image, bestResultX - 28, bestResultY - 3);
     if (!ground.light())
         fail(file, "the spot of the best result is not light");
     int unlike = 0;
-    for (int y = 172; y <= 186; ++y)
-        for (int x = 236; x <= 292; ++x) {
-            const colour pixel = at(image, x, y);
+    for (int y = bestResultY - 3; y <= bestResultY + 11; ++y)
+        for (int x = bestResultX - 28; x <= bestResultX + 28; ++x) {
+            const color pixel = at(image, x, y);
             if (pixel.r != ground.r || pixel.g != ground.g || pixel.b != ground.b)
                 ++unlike;
         }

@@ -39,13 +39,13 @@ const spriteFile spriteFiles[] = {
 };
 
 void writeAssets(const std::string& output, const std::string& artFolder) {
-    const palette colours = readPalette(artFolder + "/palette.txt");
+    const palette colors = readPalette(artFolder + "/palette.txt");
     for (const char* folder : {"/gfx", "/sfx", "/linux"})
         makeFolder(output + folder);
     sprites art;
     for (const spriteFile& file : spriteFiles) {
         art.*file.slot =
-            readSprite(artFolder + "/" + file.name + ".txt", colours, file.width, file.height);
+            readSprite(artFolder + "/" + file.name + ".txt", colors, file.width, file.height);
         // The moth appears only on the title.
         if (file.slot != &sprites::moth)
             saveTga(art.*file.slot, output + "/gfx/" + file.name + ".tga");

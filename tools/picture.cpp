@@ -20,13 +20,13 @@ void picture::paste(const picture& other, int x, int y) {
             const rgb& pixel = other.at(column, row);
             const int tx = x + column;
             const int ty = y + row;
-            if (pixel != maskColour && tx >= 0 && ty >= 0 && tx < w && ty < h)
+            if (pixel != maskColor && tx >= 0 && ty >= 0 && tx < w && ty < h)
                 at(tx, ty) = pixel;
         }
 }
 
 picture picture::scaled(int factor) const {
-    picture result(w * factor, h * factor, maskColour);
+    picture result(w * factor, h * factor, maskColor);
     for (int y = 0; y < result.h; ++y)
         for (int x = 0; x < result.w; ++x)
             result.at(x, y) = at(x / factor, y / factor);
@@ -59,7 +59,7 @@ static std::string trimmed(const std::string& line) {
 
 palette readPalette(const std::string& file) {
     std::istringstream lines(readFile(file));
-    palette colours;
+    palette colors;
     std::string line;
     int number = 0;
     while (std::getline(lines, line)) {
@@ -74,16 +74,16 @@ palette readPalette(const std::string& file) {
         std::string extra;
         const bool read = static_cast<bool>(fields >> r >> g >> b) && !(fields >> extra);
         const bool inRange = r >= 0 && r <= 255 && g >= 0 && g <= 255 && b >= 0 && b <= 255;
-        if (!read || !inRange || line[0] == ' ' || colours.count(line[0]))
+        if (!read || !inRange || line[0] == ' ' || colors.count(line[0]))
             throw std::runtime_error(file + ":" + std::to_string(number) +
                                      ": expected a new character and three values 0..255");
-        colours[line[0]] = rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-                               static_cast<std::uint8_t>(b)};
+        colors[line[0]] = rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                              static_cast<std::uint8_t>(b)};
     }
-    return colours;
+    return colors;
 }
 
-picture readSprite(const std::string& file, const palette& colours, int width, int height) {
+picture readSprite(const std::string& file, const palette& colors, int width, int height) {
     std::istringstream lines(readFile(file));
     std::vector<std::string> rows;
     std::string line;
@@ -95,7 +95,7 @@ picture readSprite(const std::string& file, const palette& colours, int width, i
     if (static_cast<int>(rows.size()) != height)
         throw std::runtime_error(file + ": " + std::to_string(rows.size()) + " rows, expected " +
                                  std::to_string(height));
-    picture image(width, height, maskColour);
+    picture image(width, height, maskColor);
     for (int y = 0; y < height; ++y) {
         const std::string& row = rows[static_cast<size_t>(y)];
         if (static_cast<int>(row.size()) != width)
@@ -103,11 +103,11 @@ picture readSprite(const std::string& file, const palette& colours, int width, i
                                      std::to_string(row.size()) + " wide, expected " +
                                      std::to_string(width));
         for (int x = 0; x < width; ++x) {
-            const auto colour = colours.find(row[static_cast<size_t>(x)]);
-            if (colour == colours.end())
+            const auto color = colors.find(row[static_cast<size_t>(x)]);
+            if (color == colors.end())
                 throw std::runtime_error(file + ": row " + std::to_string(y + 1) +
                                          ": no colour for '" + row[static_cast<size_t>(x)] + "'");
-            image.at(x, y) = colour->second;
+            image.at(x, y) = color->second;
         }
     }
     return image;
@@ -135,7 +135,7 @@ static std::vector<png_byte> rgbaRows(const picture& image) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const rgb& pixel = image.at(x, y);
-            const bool clear = pixel == maskColour;
+            const bool clear = pixel == maskColor;
             bytes.push_back(clear ? 0 : pixel.r);
             bytes.push_back(clear ? 0 : pixel.g);
             bytes.push_back(clear ? 0 : pixel.b);

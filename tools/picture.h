@@ -16,7 +16,7 @@ struct rgb {
 };
 
 // The game draws every sprite with masked_blit: this colour stays transparent.
-const rgb maskColour{255, 0, 255};
+const rgb maskColor{255, 0, 255};
 
 class picture {
   public:
@@ -46,7 +46,7 @@ palette readPalette(const std::string& file);
 // Reads a sprite: every non-empty line that does not start with '#' is one row of pixels, one
 // palette character per pixel. All rows must be equally long and the size must be the one
 // asked for, so an edit cannot change a sprite's size (and with it the game) unnoticed.
-picture readSprite(const std::string& file, const palette& colours, int width, int height);
+picture readSprite(const std::string& file, const palette& colors, int width, int height);
 
 // Writes a 24-bit TGA file through the game's own library, the one that loads it in the game.
 void saveTga(const picture& image, const std::string& file);

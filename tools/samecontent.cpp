@@ -31,8 +31,8 @@ bool endsWith(const std::string& name, const std::string& end) {
 content tgaContent(const std::string& file) {
     content result;
     set_color_conversion(COLORCONV_NONE);
-    PALETTE colours;
-    BITMAP* image = load_bitmap(file.c_str(), colours);
+    PALETTE colors;
+    BITMAP* image = load_bitmap(file.c_str(), colors);
     if (!image)
         return result;
     result.format = std::to_string(bitmap_color_depth(image)) + "-bit " + std::to_string(image->w) +

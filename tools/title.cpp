@@ -1,5 +1,7 @@
 #include "title.h"
 
+#include "layout.h"
+
 #include <allegro.h>
 
 #include <stdexcept>
@@ -15,11 +17,11 @@ const int grey = 156;
 const int lightGrey = 206;
 const int white = 255;
 
-int colour(int r, int g, int b) {
+int color(int r, int g, int b) {
     return makecol_depth(24, r, g, b);
 }
 int shade(int level) {
-    return colour(level, level, level);
+    return color(level, level, level);
 }
 
 // A 24-bit library bitmap that frees itself.
@@ -33,7 +35,7 @@ class canvas {
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
                 const rgb& pixel = image.at(x, y);
-                putpixel(bitmap, x, y, colour(pixel.r, pixel.g, pixel.b));
+                putpixel(bitmap, x, y, color(pixel.r, pixel.g, pixel.b));
             }
     }
     ~canvas() { destroy_bitmap(bitmap); }
@@ -42,7 +44,7 @@ class canvas {
     operator BITMAP*() const { return bitmap; }
 
     picture toPicture() const {
-        picture image(bitmap->w, bitmap->h, maskColour);
+        picture image(bitmap->w, bitmap->h, maskColor);
         for (int y = 0; y < bitmap->h; ++y)
             for (int x = 0; x < bitmap->w; ++x) {
                 const int pixel = getpixel(bitmap, x, y);
@@ -79,7 +81,7 @@ void bigText(BITMAP* target, const std::string& words, int x, int y, int scaleX,
              int level) {
     const int width = textWidth(words);
     canvas small(width, 8);
-    clear_to_color(small, colour(255, 0, 255));
+    clear_to_color(small, color(255, 0, 255));
     textout_ex(small, font, words.c_str(), 0, 0, shade(level), -1);
     masked_stretch_blit(small, target, 0, 0, width, 8, x, y, width * scaleX, 8 * scaleY);
 }
@@ -189,7 +191,7 @@ void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
 
     // The status strip: health, "Reloading" and the clock, where and as the race draws them.
     const int strip = roadHeight;
-    rectfill(road, 0, strip, 319, strip + 8, shade(black));
+    rectfill(road, 0, strip, 319, strip + statusStripRows - 1, shade(black));
     rectfill(road, 1, strip + 2, 118, strip + 6, shade(lightGrey));
     text(road, "Reloading", 160 - 3, strip + 1, grey);
     textprintf_right_ex(road, font, 318, strip + 1, shade(white), -1, "Time: %2i:%2i", 14, 5);
@@ -254,9 +256,10 @@ void drawTitleKeys(BITMAP* target, int left, int top) {
 // The frame round the best result. The game prints the result itself, so the inside stays
 // plain white.
 void drawBestFrame(BITMAP* target) {
-    panel(target, bestCentreX - 34, 161, bestCentreX + 34, 192, white);
-    rectfill(target, bestCentreX - 33, 162, bestCentreX + 33, 170, shade(veryDarkGrey));
-    centredText(target, "BEST", bestCentreX, 162, white);
+    panel(target, bestResultX - 34, bestResultY - 14, bestResultX + 34, bestResultY + 17, white);
+    rectfill(target, bestResultX - 33, bestResultY - 13, bestResultX + 33, bestResultY - 5,
+             shade(veryDarkGrey));
+    centredText(target, "BEST", bestResultX, bestResultY - 13, white);
 }
 
 } // namespace
@@ -287,7 +290,7 @@ static void roundedBox(BITMAP* target, int left, int top, int right, int bottom,
 // The player's car speeding over a white tile with a dark rim, as the desktop shows the game.
 picture iconPicture(const sprites& art) {
     canvas icon(48, 48);
-    clear_to_color(icon, colour(255, 0, 255));
+    clear_to_color(icon, color(255, 0, 255));
     roundedBox(icon, 0, 0, 47, 47, 8, shade(black));
     roundedBox(icon, 2, 2, 45, 45, 6, shade(white));
     hline(icon, 5, 19, 12, shade(grey));

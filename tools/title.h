@@ -17,10 +17,6 @@ struct sprites {
     picture moth;
 };
 
-// Where the game prints the best result onto the title: centred on x, top at y.
-const int bestCentreX = 264;
-const int bestTop = 175;
-
 // Needs the library started (install_allegro) for its font.
 picture titlePicture(const sprites& art);
 picture iconPicture(const sprites& art);

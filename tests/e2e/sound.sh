@@ -119,7 +119,7 @@ case_race() {
 }
 
 # The colour of a palette character of the pictures' sources, as "R G B".
-palette_colour() { awk -v c="$1" '$1 == c { print $2, $3, $4 }' "$ASSETS/tools/art/palette.txt"; }
+palette_color() { awk -v c="$1" '$1 == c { print $2, $3, $4 }' "$ASSETS/tools/art/palette.txt"; }
 
 # Centre row of the pixels of screenshot NAME near colour R G B, or nothing.
 centre_row() { # centre_row NAME R G B
@@ -143,9 +143,9 @@ steer() { # steer ROWS
 # within six seconds of coming down (twelve are allowed to a loaded machine).
 case_enemies() {
     local mine robot car
-    mine=$(palette_colour W)
-    robot=$(palette_colour e)
-    car=$(palette_colour b)
+    mine=$(palette_color W)
+    robot=$(palette_color e)
+    car=$(palette_color b)
     [ -n "$mine" ] && [ -n "$robot" ] && [ -n "$car" ] || fail "colours missing from the palette"
     start_with_sound
     press Return
