@@ -8,19 +8,26 @@
 #include "tools.h"
 
 #include <allegro.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <fstream>
+#include <string>
 
 std::atomic<int> timerCounter{0};
 
 static const char* const highscoreFile = "highscore.sav";
-static const char* const highscoreTemp = "highscore.sav.tmp";
+// Saves take turns through this file's lock; their temporary files start with the prefix.
+static const char* const highscoreLock = "highscore.sav.lock";
+static const char* const temporaryPrefix = "highscore.sav.tmp";
 
 void timerCounterUpdater() {
     ++timerCounter;
@@ -140,20 +147,53 @@ static void writeLittleEndian(std::int32_t value, unsigned char* bytes) {
         bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
 }
 
-void readHighscore(int& hours, int& minutes) {
-    // Bytes a short or unreadable file does not give stay zero.
-    unsigned char bytes[8] = {};
-    if (fileExists(highscoreFile)) {
-        std::ifstream file(highscoreFile, std::ios::binary);
-        file.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+// What is in the best result's place: nothing yet, a best that could be read, or something
+// the game must leave alone (a best it may not read, a folder, a FIFO, a device).
+enum class stored { missing, readable, untouchable };
+
+// Reads up to size bytes, fewer when the file ends first; false on a read error.
+static bool readUpTo(int fd, unsigned char* bytes, size_t size) {
+    while (size > 0) {
+        const ssize_t got = read(fd, bytes, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        bytes += got;
+        size -= static_cast<size_t>(got);
     }
+    return true;
+}
+
+// The open never waits, so a FIFO or a device in the file's place cannot freeze the game;
+// only a regular file is read.
+static stored readStored(int& hours, int& minutes) {
+    unsigned char bytes[8] = {}; // bytes a short file does not give stay zero
+    hours = 0;
+    minutes = 0;
+    const int fd = open(highscoreFile, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? stored::missing : stored::untouchable;
+    struct stat info;
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const bool gotBytes = regular && readUpTo(fd, bytes, sizeof bytes);
+    close(fd);
+    if (!gotBytes)
+        return stored::untouchable;
     hours = readLittleEndian(bytes);
     minutes = readLittleEndian(bytes + 4);
+    return stored::readable;
+}
+
+void readHighscore(int& hours, int& minutes) {
+    readStored(hours, minutes);
 }
 
 static bool writeAll(int fd, const unsigned char* bytes, size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
         if (written <= 0)
             return false;
         bytes += written;
@@ -162,36 +202,146 @@ static bool writeAll(int fd, const unsigned char* bytes, size_t size) {
     return true;
 }
 
-// The new best goes to a temporary file that replaces the old one only once it is complete on
-// disk, so a full disk or a crash never costs the stored best.
-bool saveHighscore(int hours, int minutes) {
-    // A best the player cannot write to stays as it is.
-    if (access(highscoreFile, F_OK) == 0) {
-        const int existing = open(highscoreFile, O_WRONLY);
-        if (existing < 0)
-            return false;
-        close(existing);
+// A best the game cannot read is never replaced by what may be a worse result, and one
+// without any write permission bit is the player's locked best, root's game included.
+// `old` receives the file's owner and mode, followed through a link.
+static bool mayReplace(struct stat& old, bool& exists) {
+    int hours;
+    int minutes;
+    const stored kind = readStored(hours, minutes);
+    exists = kind == stored::readable;
+    if (kind != stored::readable)
+        return kind == stored::missing;
+    return stat(highscoreFile, &old) == 0 && (old.st_mode & 0222) != 0 &&
+           faccessat(AT_FDCWD, highscoreFile, W_OK, AT_EACCESS) == 0;
+}
+
+// A file of a name no one has used, created here and now: never an older file, and never
+// through a link planted under that name. Two games never share one.
+static int createTemporary(std::string& name) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        name = std::string(temporaryPrefix) + "." + std::to_string(getpid()) + "." +
+               std::to_string(now.tv_nsec + attempt);
+        const int fd =
+            open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
-    unsigned char bytes[8];
-    writeLittleEndian(hours, bytes);
-    writeLittleEndian(minutes, bytes + 4);
-    const int fd = open(highscoreTemp, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    return -1;
+}
+
+// The new best keeps the old one's permission bits, and its owner where the player may give
+// it (root can), so a private best stays private and a player's best stays theirs.
+static void keepOwnerAndMode(int fd, const struct stat& old) {
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Only root may give a file away; the player's own is fine.
+    }
+    fchmod(fd, old.st_mode & 0777);
+}
+
+// The rename survives a power cut only once the folder is on disk too.
+static void syncFolder() {
+    const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    const bool written = writeAll(fd, bytes, sizeof bytes) && fsync(fd) == 0;
-    if (close(fd) != 0 || !written || rename(highscoreTemp, highscoreFile) != 0) {
-        unlink(highscoreTemp);
+        return;
+    fsync(fd);
+    close(fd);
+}
+
+// The temporary file replaces the old best only once it is complete on disk, so a full disk
+// or a crash never costs the stored best. A rename replaces a link in the best's place and
+// never writes into what it points at.
+static bool replaceWith(int fd, const std::string& temporary, const unsigned char* bytes,
+                        const struct stat* old) {
+    if (old)
+        keepOwnerAndMode(fd, *old);
+    const bool written = writeAll(fd, bytes, 8) && fsync(fd) == 0;
+    if (close(fd) != 0 || !written || rename(temporary.c_str(), highscoreFile) != 0) {
+        unlink(temporary.c_str());
         return false;
     }
+    syncFolder();
     return true;
 }
 
+// The first 8 bytes written over where they are, the rest cut off; never through a link.
+static bool rewriteInPlace(const unsigned char* bytes) {
+    const int fd = open(highscoreFile, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    const bool written = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && writeAll(fd, bytes, 8) &&
+                         ftruncate(fd, 8) == 0 && fsync(fd) == 0;
+    return close(fd) == 0 && written;
+}
+
+bool saveHighscore(int hours, int minutes) {
+    struct stat old;
+    bool exists = false;
+    if (!mayReplace(old, exists))
+        return false;
+    unsigned char bytes[8];
+    writeLittleEndian(hours, bytes);
+    writeLittleEndian(minutes, bytes + 4);
+    std::string temporary;
+    const int fd = createTemporary(temporary);
+    if (fd >= 0)
+        return replaceWith(fd, temporary, bytes, exists ? &old : nullptr);
+    // A folder the player may not write to still holds a best they may write: rewrite it.
+    return exists && (errno == EACCES || errno == EPERM) && rewriteInPlace(bytes);
+}
+
+// Games sharing a folder take turns to save. Each waits for the lock on a file beside the
+// best, but only for a while: a stuck or hostile holder must not freeze the game, which then
+// saves without it. -1 when there is no lock.
+static int lockSaves() {
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = open(highscoreLock, O_RDWR | O_CREAT | flags, 0666);
+    if (fd < 0)
+        fd = open(highscoreLock, O_RDONLY | flags);
+    if (fd < 0)
+        return -1;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        for (int tries = 0; tries < 300; ++tries) {
+            if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+                return fd;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                break;
+            usleep(10000);
+        }
+    close(fd);
+    return -1;
+}
+
+// Temporaries of saves that were cut short. Only called with the lock held, while no other
+// save can be under way.
+static void removeStaleTemporaries() {
+    DIR* folder = opendir(".");
+    if (!folder)
+        return;
+    const size_t length = std::strlen(temporaryPrefix);
+    while (const dirent* entry = readdir(folder))
+        if (std::strncmp(entry->d_name, temporaryPrefix, length) == 0)
+            unlink(entry->d_name);
+    closedir(folder);
+}
+
+// The stored best is read afresh under the lock: another game may have saved a better one
+// since this race began.
 void updateHighscore(returnStruct* result) {
+    const int lock = lockSaves();
+    if (lock >= 0)
+        removeStaleTemporaries();
     int hours;
     int minutes;
     readHighscore(hours, minutes);
     if (result->hours > hours || (result->hours == hours && result->minutes > minutes))
         saveHighscore(result->hours, result->minutes);
+    if (lock >= 0)
+        close(lock);
 }
 
 int main(int, char**) {

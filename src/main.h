@@ -21,8 +21,12 @@ void timerCounterUpdater();
 int title();
 
 // The stored best; a missing file reads as 0:00 and bytes missing from a short file as zeros.
+// Anything but a regular file the player may read also reads as 0:00, and never blocks.
 void readHighscore(int& hours, int& minutes);
-// Replaces the stored best atomically; false, with the old file untouched, when that fails.
+// Replaces the stored best as a whole, keeping its permission bits; false, with the old file
+// untouched, when that fails or when the file is one the game leaves alone (unreadable,
+// without write permission bits, not a regular file).
 bool saveHighscore(int hours, int minutes);
-// Stores the race's result when it beats the stored best.
+// Stores the race's result when it beats the stored best, taking turns with other games
+// saving in the same folder.
 void updateHighscore(returnStruct* result);

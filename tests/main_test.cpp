@@ -1,4 +1,4 @@
-// The title screen's decision and loop, and the best result kept in "highscore.sav".
+// The title screen's decision and loop.
 #include "game.h"
 #include "globals.h"
 #include "main.h"
@@ -8,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 
 namespace {
@@ -109,117 +106,6 @@ TEST_F(titleTest, theTitleShowsTheStoredBestOrZeros) {
     EXPECT_TRUE(titleShowsBest(" 0: 0"));
     writeBytes("highscore.sav", std::string("\x18\0\0", 3));
     EXPECT_TRUE(titleShowsBest("24: 0"));
-}
-
-// ---- The best result ----
-
-class highscoreTest : public testing::Test {
-  protected:
-    void expectStored(int hours, int minutes) {
-        // Never read through a link: one to /dev/full would never end.
-        ASSERT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(file)));
-        EXPECT_EQ(readBytes(file), highscoreBytes(hours, minutes));
-    }
-    void update(int hours, int minutes) {
-        returnStruct result{hours, minutes};
-        updateHighscore(&result);
-    }
-    static bool exists(const char* path) {
-        struct stat info;
-        return lstat(path, &info) == 0;
-    }
-    const char* const file = "highscore.sav";
-    scratchFolder folder;
-};
-
-// Two little-endian ints; bytes that a short file does not hold read as zero, and no file at
-// all, or one that cannot be read, as 0:00.
-TEST_F(highscoreTest, theFileReadsAsTwoLittleEndianInts) {
-    struct stored {
-        std::string bytes; // "/" for a folder in the file's place
-        int hours;
-        int minutes;
-    };
-    const stored files[] = {
-        {"", 0, 0},
-        {std::string("\x04\x03\x02\x01\xfe\xff\xff\xff", 8), 0x01020304, -2},
-        {std::string("\x0a\x01\x02", 3), 0x02010a, 0},
-        {std::string("\x18\0\0\0\x05\x01", 6), 24, 0x0105},
-        {highscoreBytes(3, 10) + "tail", 3, 10},
-        {"/", 0, 0},
-    };
-    int hours = 77;
-    int minutes = 77;
-    readHighscore(hours, minutes);
-    EXPECT_EQ(hours, 0);
-    EXPECT_EQ(minutes, 0);
-    for (const stored& c : files) {
-        std::filesystem::remove(file);
-        if (c.bytes == "/")
-            std::filesystem::create_directory(file);
-        else
-            writeBytes(file, c.bytes);
-        hours = minutes = 77;
-        readHighscore(hours, minutes);
-        EXPECT_EQ(hours, c.hours) << c.bytes.size();
-        EXPECT_EQ(minutes, c.minutes) << c.bytes.size();
-    }
-}
-
-// Hours decide first and minutes break ties; an equal result leaves the file untouched, and a
-// stored negative loses to any result.
-TEST_F(highscoreTest, aBetterResultReplacesTheBest) {
-    struct round {
-        int storedHours, storedMinutes, hours, minutes;
-        bool saved;
-    };
-    const round rounds[] = {{7, 15, 7, 16, true},  {7, 15, 6, 59, false}, {7, 15, 8, 0, true},
-                            {7, 15, 7, 14, false}, {7, 15, 7, 15, false}, {-1, 50, 2, 30, true},
-                            {2, -7, 2, 30, true}};
-    update(2, 30);
-    expectStored(2, 30);
-    for (const round& r : rounds) {
-        writeBytes(file, highscoreBytes(r.storedHours, r.storedMinutes));
-        const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-        ASSERT_EQ(utimensat(AT_FDCWD, file, old, 0), 0);
-        update(r.hours, r.minutes);
-        if (r.saved)
-            expectStored(r.hours, r.minutes);
-        else
-            expectStored(r.storedHours, r.storedMinutes);
-        struct stat after;
-        ASSERT_EQ(stat(file, &after), 0);
-        EXPECT_EQ(after.st_mtim.tv_sec != 1000000000, r.saved) << r.hours << ":" << r.minutes;
-    }
-    // A longer file counts its first 8 bytes, and a save cuts it to 8.
-    writeBytes(file, highscoreBytes(3, 10) + "tail");
-    update(3, 9);
-    EXPECT_EQ(readBytes(file).size(), 12u);
-    update(5, 0);
-    expectStored(5, 0);
-    EXPECT_FALSE(exists("highscore.sav.tmp"));
-}
-
-TEST_F(highscoreTest, aSaveThatFailsKeepsTheOldBest) {
-    writeBytes(file, highscoreBytes(7, 15));
-    // The temporary file lands on a device that is always full: the write fails.
-    std::filesystem::create_symlink("/dev/full", "highscore.sav.tmp");
-    EXPECT_FALSE(saveHighscore(9, 1));
-    expectStored(7, 15);
-    EXPECT_FALSE(exists("highscore.sav.tmp"));
-
-    // A folder in the temporary file's place: it cannot even be opened.
-    std::filesystem::create_directory("highscore.sav.tmp");
-    EXPECT_FALSE(saveHighscore(9, 1));
-    expectStored(7, 15);
-}
-
-TEST_F(highscoreTest, aBestThatIsAFolderIsLeftAlone) {
-    std::filesystem::create_directory(file);
-    update(24, 0);
-    EXPECT_FALSE(saveHighscore(24, 0));
-    EXPECT_TRUE(std::filesystem::is_empty(file));
-    EXPECT_FALSE(exists("highscore.sav.tmp"));
 }
 
 } // namespace

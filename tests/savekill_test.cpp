@@ -1,6 +1,7 @@
 // The best result survives the game being killed at any moment while it saves one:
 // "highscore.sav" then holds the best from before that save or the one being saved, never
-// anything else, and the next save that completes leaves no temporary file behind.
+// anything else, and the next save that completes leaves no temporary file behind. Two games
+// saving at once in one folder keep the better of their results.
 #include "game.h"
 #include "main.h"
 #include "testsupport.h"
@@ -44,13 +45,25 @@ std::set<std::string> filesIn(const std::string& dir) {
     return names;
 }
 
+bool isTemporary(const std::string& name) {
+    return name.rfind("highscore.sav.tmp", 0) == 0;
+}
+
+// What a folder holds between saves: the best and the lock that saves take turns with.
+const std::set<std::string> settled{"highscore.sav", "highscore.sav.lock"};
+
+// A counter that forked children share with the test.
+std::atomic<int>* sharedCounter() {
+    void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    return shared == MAP_FAILED ? nullptr : new (shared) std::atomic<int>(0);
+}
+
 TEST(savingKilled, fileHoldsTheOldBestOrTheNewAndTheNextSaveLeavesNoTemporary) {
     scratchFolder folder;
     // The hours the child is saving right now, where the parent can read them after the kill.
-    void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE,
-                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(shared, MAP_FAILED);
-    std::atomic<int>* saving = new (shared) std::atomic<int>(0);
+    std::atomic<int>* saving = sharedCounter();
+    ASSERT_NE(saving, nullptr);
 
     std::mt19937 random(20240611);
     int best = 3;
@@ -81,23 +94,61 @@ TEST(savingKilled, fileHoldsTheOldBestOrTheNewAndTheNextSaveLeavesNoTemporary) {
         const bool isOld = atKill > best && held == stored(atKill - 1);
         ASSERT_TRUE(isNew || isOld) << "round " << round << ": killed while saving " << atKill
                                     << ", the file holds " << held.size() << " bytes";
-        const std::set<std::string> files = filesIn(".");
-        if (files.count("highscore.sav.tmp"))
-            ++killedMidSave;
-        ASSERT_LE(files.size(), 2u);
-        for (const std::string& name : files)
-            ASSERT_TRUE(name == "highscore.sav" || name == "highscore.sav.tmp") << name;
+        int temporaries = 0;
+        for (const std::string& name : filesIn(".")) {
+            ASSERT_TRUE(settled.count(name) || isTemporary(name)) << name;
+            temporaries += isTemporary(name);
+        }
+        ASSERT_LE(temporaries, 1);
+        killedMidSave += temporaries;
 
         // The next save that completes replaces the file and clears what the kill left.
         best = isNew ? atKill : atKill - 1;
         offer(++best);
         ASSERT_EQ(readBytes("highscore.sav"), stored(best));
-        ASSERT_EQ(filesIn("."), std::set<std::string>{"highscore.sav"}) << "round " << round;
+        ASSERT_EQ(filesIn("."), settled) << "round " << round;
     }
     // The kills must have landed inside saves, not only between them, for this to mean much.
     EXPECT_GT(killedMidSave, 0) << "of " << rounds << " kills";
     RecordProperty("killedMidSave", killedMidSave);
-    munmap(shared, sizeof(std::atomic<int>));
+    munmap(saving, sizeof(std::atomic<int>));
+}
+
+// Two races end at the same moment in one folder, each better than the stored best: whichever
+// game saves last, the better of the two results stays, and no temporary file is left.
+TEST(savingTogether, theBetterOfTwoResultsSavedAtOnceSurvives) {
+    scratchFolder folder;
+    std::atomic<int>* ready = sharedCounter();
+    ASSERT_NE(ready, nullptr);
+    int best = 3;
+    offer(best);
+    const int rounds = 100;
+    for (int round = 0; round < rounds; ++round) {
+        ready->store(0);
+        pid_t games[2];
+        for (int game = 0; game < 2; ++game) {
+            // Which of the two games has the better result changes from round to round.
+            const int hours = best + 1 + ((game + round) % 2);
+            games[game] = fork();
+            ASSERT_GE(games[game], 0);
+            if (games[game] == 0) {
+                ++*ready;
+                while (ready->load() < 2) {
+                }
+                offer(hours);
+                _exit(0);
+            }
+        }
+        for (pid_t game : games) {
+            int status = 0;
+            ASSERT_EQ(waitpid(game, &status, 0), game);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        best += 2;
+        ASSERT_EQ(readBytes("highscore.sav"), stored(best)) << "round " << round;
+        ASSERT_EQ(filesIn("."), settled) << "round " << round;
+    }
+    munmap(ready, sizeof(std::atomic<int>));
 }
 
 } // namespace

@@ -3,7 +3,8 @@
 # folder of that name, unreadable, in a read-only folder, read-only. The title shows what the
 # file's first 8 bytes say (a short file is read with zeros for the bytes it lacks), the game
 # survives, and a race's result replaces the file as a whole where the folder and the file let
-# the player write, or else leaves it exactly as it was.
+# the player write, rewrites it in place where only the file does, or else leaves it exactly as
+# it was.
 # The game runs as an unprivileged user, since root would write anywhere.
 #   badscore.sh GAME XCLOSE ASSETS CASE
 # CASE: contents | locked
@@ -96,17 +97,27 @@ snapshot() {
     rm -f "$WORK/before"
     [ -f "$SAVE" ] && cp "$SAVE" "$WORK/before"
 }
-expect_replaced() { # expect_replaced WHAT
+holds_result() { # holds_result WHAT
     check "$1: the result replaced highscore.sav" test -f "$SAVE" -a "$(size_of "$SAVE")" -eq 8
     local hours minutes
     read -r hours minutes <<<"$(read_highscore)"
     check "$1: it holds the race's result, at least 2:31 (was $hours:$minutes)" \
         test "$hours" -eq 2 -a "$minutes" -ge 31 -a "$minutes" -lt 59
+}
+expect_replaced() { # expect_replaced WHAT
+    holds_result "$1"
     if [ -n "$BEFORE_ID" ]; then
         check "$1: a new file took the old one's name (it was not written in place)" \
             test "$(stat -c %i "$SAVE")" != "${BEFORE_ID%% *}"
     fi
-    check "$1: no temporary file is left" test "$(ls -A "$RUN" | sort | tr '\n' ' ')" = "gfx highscore.sav sfx "
+    check "$1: no temporary file is left" \
+        test "$(ls -A "$RUN" | sort | tr '\n' ' ')" = "gfx highscore.sav highscore.sav.lock sfx "
+}
+# No file can be made in a read-only folder, but the player may write the best itself.
+expect_rewritten() { # expect_rewritten WHAT
+    holds_result "$1"
+    check "$1: highscore.sav is the same file, with the same mode and owner" \
+        test "$(stat -c '%i %a %U' "$SAVE" 2>/dev/null)" = "$BEFORE_ID"
 }
 expect_unchanged() { # expect_unchanged WHAT
     if [ -f "$WORK/before" ]; then
@@ -114,12 +125,12 @@ expect_unchanged() { # expect_unchanged WHAT
     fi
     check "$1: highscore.sav is the same file, with the same mode and owner" \
         test "$(stat -c '%i %a %U' "$SAVE" 2>/dev/null)" = "$BEFORE_ID"
-    check "$1: no temporary file is left" test ! -e "$RUN/highscore.sav.tmp"
+    check "$1: no temporary file is left" test -z "$(ls -A "$RUN" | grep '^highscore.sav.tmp')"
 }
 
 # One case: the folder as SETUP leaves it; the title must show what the file's first 8 bytes
-# say, and a race then replaces the file or leaves it alone.
-play_case() { # play_case NAME SETUP replaced|unchanged
+# say, and a race then replaces the file, rewrites it or leaves it alone.
+play_case() { # play_case NAME SETUP replaced|rewritten|unchanged
     local name=$1 setup=$2 outcome=$3 expected plain=
     log "--- $name"
     fresh_folder
@@ -201,7 +212,7 @@ case_locked() {
     check "the folder named highscore.sav is still an empty folder" \
         test -d "$SAVE" -a -z "$(ls -A "$SAVE")"
     play_case unreadable unreadable unchanged
-    play_case read-only-folder read_only_folder unchanged
+    play_case read-only-folder read_only_folder rewritten
     play_case read-only-file read_only_file unchanged
 }
 
