@@ -20,20 +20,25 @@ returnStruct* game() {
     raceState race;
     loadRace(race);
     resetRace(race);
-    while (!global::exit && run) {
-        // Busy poll: every pending tick runs before the one frame of this pass.
-        while (timerCounter > 0) {
-            raceTick(race);
-            --timerCounter;
-            race.ticked = true;
-        }
-        if (race.ticked) {
-            drawRace(race);
-            show();
-            race.ticked = false;
-        }
-    }
+    // Busy poll: a pass runs whenever a tick is pending.
+    while (!global::exit && run)
+        racePass(race);
     return endRace(race);
+}
+
+// No tick runs after the one that ended the race, however many came due while the game stood
+// still: the clock at that tick is the result, 24:00 at most.
+void racePass(raceState& race) {
+    while (timerCounter > 0 && run) {
+        raceTick(race);
+        --timerCounter;
+        race.ticked = true;
+    }
+    if (race.ticked) {
+        drawRace(race);
+        show();
+        race.ticked = false;
+    }
 }
 
 // The engine runs louder and higher with every speed step.

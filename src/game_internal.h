@@ -44,6 +44,8 @@ struct raceState : raceStart {
 void loadRace(raceState& race);
 // Gives the race its start values: car at the left edge, clock at 2:30, empty enemy table.
 void resetRace(raceState& race);
+// One pass of the race loop: the pending ticks up to the end of the race, then one frame.
+void racePass(raceState& race);
 void raceTick(raceState& race);
 // Draws one frame of the race into the double buffer.
 void drawRace(raceState& race);

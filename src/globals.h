@@ -18,6 +18,7 @@ extern int white;
 namespace global {
 // Every frame is composed here and copied whole to the screen by show().
 extern BITMAP* dbuffer;
-// Set by the window's close button, from the library's own thread; never cleared.
+// Set by the window's close button, from the library's own thread, or by a signal that ends
+// the session; never cleared.
 extern std::atomic<bool> exit;
 } // namespace global

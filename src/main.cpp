@@ -10,6 +10,7 @@
 #include <allegro.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,8 +63,29 @@ static void makeColors() {
     colors::black = 0;
 }
 
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may set global::exit");
+
+static void endSignal(int) {
+    global::exit = true;
+}
+
+// Logging out, Ctrl+C and kill end the game the way the close button does, so a race still
+// offers its result. allegro_init installs handlers of its own, which end the process at once
+// (aborting it when a signal comes while the window is locked); these replace them.
+static void catchEndSignals() {
+    struct sigaction action = {};
+    action.sa_handler = endSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
 void init() {
     startLibrary();
+    // Cleared before a signal can set it.
+    global::exit = false;
+    catchEndSignals();
     if (install_timer() < 0)
         error::timer();
     if (install_keyboard() < 0)
@@ -85,7 +107,6 @@ void init() {
     set_uformat(U_ASCII);
     std::srand(static_cast<unsigned>(std::time(nullptr) * 703710));
     set_close_button_callback(closeFunc);
-    global::exit = false;
     makeColors();
 }
 
@@ -127,8 +148,16 @@ int title() {
     while (decision == 2) {
         while (timerCounter <= 0) {
         }
-        decision = titleTick(picture);
-        --timerCounter;
+        // Ticks left over from a stalled race are decided on without a frame each, so they are
+        // used up at once rather than carried into the next race.
+        while (decision == 2 && timerCounter > 1) {
+            decision = titleDecision();
+            --timerCounter;
+        }
+        if (decision == 2) {
+            decision = titleTick(picture);
+            --timerCounter;
+        }
     }
     clear_bitmap(global::dbuffer);
     show();

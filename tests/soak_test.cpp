@@ -122,18 +122,20 @@ TEST_F(soakTest, hundredRacesLoadEachKindsFilesOnceARaceAndLeaveNothing) {
 }
 
 // The loop's catch-up path: a whole day of pending ticks run back to back with a full table of
-// enemies, a few times over, then a race ended at once by the close button.
+// enemies until they end the race, a few times over, then a race ended at once by the close
+// button.
 TEST_F(soakTest, wholeDaysCaughtUpInOnePassLeaveNothing) {
     for (int day = 1; day <= 3; ++day) {
         std::srand(static_cast<unsigned>(day));
         timerCounter = 41280;
         returnStruct* result = game();
-        EXPECT_EQ(result->hours, 24);
-        EXPECT_EQ(result->minutes, 0);
-        EXPECT_EQ(timerCounter, 0);
+        const int ran = 41280 - timerCounter;
+        EXPECT_EQ(result->hours * 60 + result->minutes, 150 + ran / 32) << "day " << day;
+        EXPECT_LT(result->hours, 24) << "day " << day;
         delete result;
         expectNothingHeld(day);
     }
+    timerCounter = 0;
     global::exit = true;
     returnStruct* result = game();
     global::exit = false;
