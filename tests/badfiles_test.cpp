@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path sourceDir = fs::path(__FILE__).parent_path().parent_path();
+const fs::path sourceDir = GRAVELMOTH_SOURCE_DIR;
 
 // The steps of a game in the order a player meets them, each needing its own files.
 const char* const steps[] = {"start", "title", "race", "stone", "enemycar",

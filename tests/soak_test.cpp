@@ -44,7 +44,7 @@ class soakTest : public testing::Test {
         startGameFrame();
         releaseAllKeys();
         releaseEnemyFiles();
-        const fs::path source = fs::path(__FILE__).parent_path().parent_path();
+        const fs::path source = GRAVELMOTH_SOURCE_DIR;
         fs::create_directory_symlink(source / "gfx", "gfx");
         fs::create_directory_symlink(source / "sfx", "sfx");
     }

@@ -76,7 +76,7 @@ static const char* const messagesVariable = "GRAVELMOTH_MESSAGES";
 
 standInMessages::standInMessages(const std::string& log) {
     previousPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-    const std::string standIn = (std::filesystem::path(__FILE__).parent_path() / "bin").string();
+    const std::string standIn = GRAVELMOTH_SOURCE_DIR "/tests/bin";
     setenv("PATH", (standIn + ":" + previousPath).c_str(), 1);
     if (!log.empty() && !std::getenv(messagesVariable)) {
         setenv(messagesVariable, std::filesystem::absolute(log).c_str(), 1);
