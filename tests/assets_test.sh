@@ -13,8 +13,11 @@ source=$4
 
 files="gfx/title.tga gfx/car.tga gfx/explosion.tga gfx/stone.tga gfx/enemycar.tga
 gfx/mine.tga gfx/mineexplosion.tga gfx/robot.tga gfx/robotbullet.tga
-sfx/racecar.wav sfx/explosion.wav sfx/mineexplosion.wav sfx/robotshoot.wav
-linux/gravelmoth.png"
+sfx/racecar.wav sfx/explosion.wav sfx/mineexplosion.wav sfx/robotshoot.wav"
+icon_sizes="16 32 48 64 128 256"
+for size in $icon_sizes; do
+    files="$files linux/icons/${size}x$size/gravelmoth.png"
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -60,16 +63,19 @@ done
 
 "$checkassets" "$source" || status=1
 
-# The icon is decoded by a program that did not write it.
+# The icons are decoded by a program that did not write them.
 if command -v identify >/dev/null 2>&1; then
-    icon=$(MAGICK_THREAD_LIMIT=1 identify -regard-warnings -format '%w %h %[channels]' \
-        "$source/linux/gravelmoth.png" 2>&1) || icon="undecodable: $icon"
-    if [ "$icon" != "48 48 srgba" ]; then
-        echo "linux/gravelmoth.png: expected a 48x48 RGBA PNG, found $icon"
-        status=1
-    fi
+    for size in $icon_sizes; do
+        file=linux/icons/${size}x$size/gravelmoth.png
+        icon=$(MAGICK_THREAD_LIMIT=1 identify -regard-warnings -format '%w %h %[channels]' \
+            "$source/$file" 2>&1) || icon="undecodable: $icon"
+        if [ "$icon" != "$size $size srgba" ]; then
+            echo "$file: expected a ${size}x$size RGBA PNG, found $icon"
+            status=1
+        fi
+    done
 else
-    echo "identify (ImageMagick) not found: the icon was not decoded"
+    echo "identify (ImageMagick) not found: the icons were not decoded"
 fi
 
 [ $status -eq 0 ] && echo "all assets match their sources and keep the game's rules"

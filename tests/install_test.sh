@@ -1,41 +1,19 @@
 #!/bin/sh
 # Installs the game into a scratch root as a package build would (DESTDIR), checks that every
-# file lands where a Debian game keeps it, then starts the installed launcher as a new player
-# would, in its own X server, plays a race up to its result, and looks for the best result in
-# the player's own folder.
-#   install_test.sh BUILD-DIR CLOSE-PROGRAM PREFIX GAMESDIR GAMELIBDIR GAMEDATADIR DATADIR MANDIR
+# file lands where a Debian game keeps it, then plays a race with the installed launcher (see
+# play_installed.sh).
+#   install_test.sh BUILD-DIR PREFIX GAMESDIR GAMELIBDIR GAMEDATADIR DATADIR MANDIR
 # (the folders as full paths, as the build configured them).
 set -eu
-build=$1 close=$2 prefix=$3 gamesdir=$4 gamelibdir=$5 gamedatadir=$6 datadir=$7 mandir=$8
+build=$1 prefix=$2 gamesdir=$3 gamelibdir=$4 gamedatadir=$5 datadir=$6 mandir=$7
 
 tmp=$(mktemp -d /tmp/gravelmoth-install-XXXXXX)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-    [ -z "$game_pid" ] || kill "$game_pid" 2>/dev/null || true
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
+trap 'rm -rf "$tmp"' EXIT
 trap 'exit 1' INT TERM HUP
 
 fail() {
     echo "FAIL: $*" >&2
-    for log in "$tmp/game.log" "$tmp/xvfb.log"; do
-        [ -s "$log" ] && { echo "--- $log" >&2; cat "$log" >&2; }
-    done
     exit 1
-}
-
-# Every wait is a poll with a limit: wait_for TENTHS COMMAND...
-wait_for() {
-    tenths=$1
-    shift
-    while ! "$@"; do
-        tenths=$((tenths - 1))
-        [ "$tenths" -gt 0 ] || return 1
-        sleep 0.1
-    done
 }
 
 root=$tmp/root
@@ -66,11 +44,19 @@ if command -v desktop-file-validate >/dev/null; then
 fi
 
 # A PNG starts with its signature and its IHDR chunk, which holds width and height.
-icon=$root$datadir/icons/hicolor/48x48/apps/gravelmoth.png
-[ -f "$icon" ] || fail "no icon"
-[ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] || fail "icon is no PNG"
-[ "$(od -An -tu1 -j16 -N8 "$icon" | tr -s ' ' | sed 's/^ //')" = "0 0 0 48 0 0 0 48" ] ||
-    fail "icon is not 48 by 48"
+for size in 16 32 48 64 128 256; do
+    icon=$root$datadir/icons/hicolor/${size}x$size/apps/gravelmoth.png
+    [ -f "$icon" ] || fail "no icon of $size pixels"
+    [ "$(head -c 8 "$icon" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+        fail "the $size-pixel icon is no PNG"
+    [ "$(od -An -tu4 --endian=big -j16 -N8 "$icon" | tr -s ' ' | sed 's/^ //')" = "$size $size" ] ||
+        fail "the $size-pixel icon is not $size by $size"
+done
+
+metainfo=$root$datadir/metainfo/org.gravelmoth.gravelmoth.metainfo.xml
+[ -f "$metainfo" ] || fail "no software-centre metadata"
+grep -q '<launchable type="desktop-id">gravelmoth.desktop</launchable>' "$metainfo" ||
+    fail "the metadata does not name the desktop entry"
 
 manpage=$root$mandir/man6/gravelmoth.6
 [ -f "$manpage" ] || fail "no man page in section 6"
@@ -82,91 +68,5 @@ if command -v man >/dev/null; then
     grep -q highscore.sav "$tmp/man.txt" || fail "man page does not name highscore.sav"
 fi
 
-# The game in its own X server, as a player with a fresh home would start it.
-: >"$tmp/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$tmp/display" \
-    </dev/null >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-wait_for 100 test -s "$tmp/display" || fail "Xvfb did not start"
-DISPLAY=:$(head -n 1 "$tmp/display")
-export DISPLAY
-home=$tmp/home
-folder=$home/.local/share/gravelmoth
-# A link left by an older installation: the launcher must point it at this one.
-mkdir -p "$folder"
-ln -s /nonexistent/gfx "$folder/gfx"
-
-# An error report would wait in an xmessage box for a click; this one writes it to the log.
-mkdir "$tmp/bin"
-printf '#!/bin/sh\necho "xmessage: $*"\n' >"$tmp/bin/xmessage"
-chmod +x "$tmp/bin/xmessage"
-(
-    unset XDG_DATA_HOME
-    cd /
-    HOME=$home PATH=$tmp/bin:$PATH exec "$launcher"
-) >"$tmp/game.log" 2>&1 &
-game_pid=$!
-alive() { kill -0 "$game_pid" 2>/dev/null || fail "the game ended early"; }
-
-found_window() {
-    alive
-    win=$(xdotool search --name '^Gravelmoth - Tarnwick$' 2>/dev/null | head -n 1)
-    [ -n "$win" ]
-}
-wait_for 200 found_window || fail "no game window"
-
-# One pixel of the window as "R,G,B".
-pixel() {
-    MAGICK_THREAD_LIMIT=1 timeout 5 import -silent -window "$win" -crop "1x1+$1+$2" -depth 8 \
-        txt:- 2>/dev/null | sed -n 's/^0,0: (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
-}
-# The race's status strip: black, with the light grey health bar from column 1.
-in_race() { [ "$(pixel 0 198)" = 0,0,0 ] && [ "$(pixel 2 195)" = 206,206,206 ]; }
-# The pause screen: white with the black line across the middle of the day.
-in_pause() { [ "$(pixel 0 199)" = 255,255,255 ] && [ "$(pixel 0 100)" = 0,0,0 ]; }
-press() {
-    xdotool windowfocus "$win"
-    xdotool keydown "$1"
-    sleep 0.12
-    xdotool keyup "$1"
-}
-# Each press waits for the screen it leads to; a press made while the game is still loading
-# is not seen, so the title gets a few.
-press_until() {
-    key=$1 tries=$2
-    shift 2
-    while [ "$tries" -gt 0 ]; do
-        alive
-        press "$key"
-        wait_for 50 "$@" && return 0
-        tries=$((tries - 1))
-    done
-    return 1
-}
-
-press_until Return 5 in_race || fail "ENTER on the title did not start a race"
-sleep 1.5
-press_until Return 3 in_pause || fail "ENTER in the race did not pause it"
-# TAB ends the race, and its result is stored before the title comes back. A second TAB
-# would quit from the title, so it is pressed again only when no result came for a while.
-score=$folder/highscore.sav
-stored() { test -f "$score"; }
-press_until Tab 2 stored || fail "no highscore.sav in the player's folder after the race"
-
-"$close" "$win" || fail "could not send the close request"
-wait_for 100 sh -c "! kill -0 $game_pid 2>/dev/null" || fail "the game did not end on the close request"
-status=0
-wait "$game_pid" || status=$?
-game_pid=""
-[ "$status" -eq 0 ] || fail "the game ended with status $status"
-
-[ "$(readlink "$folder/gfx")" = "$(readlink -f "$root$gamedatadir")/gfx" ] ||
-    fail "the stale gfx link was not pointed at the installed data"
-[ "$(readlink "$folder/sfx")" = "$(readlink -f "$root$gamedatadir")/sfx" ] ||
-    fail "no sfx link to the installed data"
-[ "$(wc -c <"$score")" -eq 8 ] || fail "highscore.sav is not 8 bytes"
-set -- $(od -An -td4 --endian=little "$score")
-hours=$1 minutes=$2
-[ "$minutes" -ge 0 ] && [ "$minutes" -le 59 ] && [ "$hours" -le 24 ] &&
-    [ $((hours * 60 + minutes)) -ge 150 ] || fail "highscore.sav holds $hours:$minutes, not a race's result"
-echo "installed under $prefix, raced to $hours:$minutes"
+"$(dirname "$0")/play_installed.sh" "$launcher" "$root$gamedatadir" || fail "playing the installed game failed"
+echo "installed under $prefix"

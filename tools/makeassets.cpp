@@ -1,6 +1,6 @@
 // Writes every picture and sound of the game from the sources in this folder:
 //   makeassets OUTPUT [ART]
-// OUTPUT receives gfx/, sfx/ and linux/gravelmoth.png; ART is the folder of sprite grids and
+// OUTPUT receives gfx/, sfx/ and the icons in linux/icons/; ART is the folder of sprite grids and
 // defaults to the one in the source tree. The output is the same, byte for byte, on every run
 // with the same libraries.
 #include "picture.h"
@@ -38,9 +38,23 @@ const spriteFile spriteFiles[] = {
     {"moth", 24, 16, &sprites::moth},
 };
 
+// The sizes in which desktops look for an application's icon.
+const int iconSizes[] = {16, 32, 48, 64, 128, 256};
+
+// The icon is drawn at 48 pixels. The larger sizes (64, 128, 256) show it scaled up by whole
+// pixels, so that they stay as sharp, in the middle of their square with an eighth of it free
+// on every side; the smaller ones average its pixels 3 by 3, for 32 from it doubled.
+picture iconAt(const picture& icon, int size) {
+    if (size < icon.width())
+        return icon.scaled(size / 16).shrunk(3);
+    if (size == icon.width())
+        return icon;
+    return icon.scaled(size / 64).centred(size);
+}
+
 void writeAssets(const std::string& output, const std::string& artFolder) {
     const palette colors = readPalette(artFolder + "/palette.txt");
-    for (const char* folder : {"/gfx", "/sfx", "/linux"})
+    for (const char* folder : {"/gfx", "/sfx"})
         makeFolder(output + folder);
     sprites art;
     for (const spriteFile& file : spriteFiles) {
@@ -51,7 +65,13 @@ void writeAssets(const std::string& output, const std::string& artFolder) {
             saveTga(art.*file.slot, output + "/gfx/" + file.name + ".tga");
     }
     saveTga(titlePicture(art), output + "/gfx/title.tga");
-    savePng(iconPicture(art), output + "/linux/gravelmoth.png");
+    const picture icon = iconPicture(art);
+    for (int size : iconSizes) {
+        const std::string folder =
+            output + "/linux/icons/" + std::to_string(size) + "x" + std::to_string(size);
+        makeFolder(folder);
+        savePng(iconAt(icon, size), folder + "/gravelmoth.png");
+    }
 
     saveWav(engineLoop(), output + "/sfx/racecar.wav");
     saveWav(shotBlast(), output + "/sfx/explosion.wav");

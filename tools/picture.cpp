@@ -33,6 +33,48 @@ picture picture::scaled(int factor) const {
     return result;
 }
 
+// The average colour of the visible pixels of a block, or the mask colour when they are fewer
+// than half of it.
+static rgb blockColor(const std::vector<rgb>& block) {
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    int seen = 0;
+    for (const rgb& pixel : block)
+        if (pixel != maskColor) {
+            r += pixel.r;
+            g += pixel.g;
+            b += pixel.b;
+            ++seen;
+        }
+    if (2 * seen <= static_cast<int>(block.size()))
+        return maskColor;
+    const auto average = [seen](int sum) {
+        return static_cast<std::uint8_t>((sum + seen / 2) / seen);
+    };
+    return rgb{average(r), average(g), average(b)};
+}
+
+picture picture::shrunk(int factor) const {
+    picture result(w / factor, h / factor, maskColor);
+    std::vector<rgb> block;
+    for (int y = 0; y < result.h; ++y)
+        for (int x = 0; x < result.w; ++x) {
+            block.clear();
+            for (int row = 0; row < factor; ++row)
+                for (int column = 0; column < factor; ++column)
+                    block.push_back(at(x * factor + column, y * factor + row));
+            result.at(x, y) = blockColor(block);
+        }
+    return result;
+}
+
+picture picture::centred(int size) const {
+    picture result(size, size, maskColor);
+    result.paste(*this, (size - w) / 2, (size - h) / 2);
+    return result;
+}
+
 std::string readFile(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)

@@ -31,6 +31,11 @@ class picture {
     void paste(const picture& other, int x, int y);
     // The picture made larger by whole pixels, each one becoming a factor by factor block.
     picture scaled(int factor) const;
+    // The picture made smaller by whole pixels: each factor by factor block becomes one pixel,
+    // the average of its visible pixels, or transparent where most of the block is.
+    picture shrunk(int factor) const;
+    // The picture in the middle of a transparent square of size by size.
+    picture centred(int size) const;
 
   private:
     int w = 0;
