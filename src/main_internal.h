@@ -1,6 +1,6 @@
 // Test seam of the program frame: the pieces the title screen is made of (its picture, one
-// tick, the decision of one tick), so that tests can drive them one by one. The rest of the game
-// needs only main.h.
+// tick, the decision of one tick) and the reading and saving of the best result, so that tests
+// can drive them one by one. The rest of the game needs only main.h.
 #pragma once
 
 #include <allegro.h>
@@ -11,3 +11,11 @@ BITMAP* titlePicture();
 int titleTick(BITMAP* picture);
 // The title's decision for one tick: 1 race, 0 quit, 2 undecided.
 int titleDecision();
+
+// The stored best; a missing file reads as 0:00 and bytes missing from a short file as zeros.
+// Anything but a regular file the player may read also reads as 0:00, and never blocks.
+void readHighscore(int& hours, int& minutes);
+// Replaces the stored best as a whole, keeping its permission bits; false, with the old file
+// untouched, when that fails or when the file is one the game leaves alone (unreadable,
+// without write permission bits, not a regular file).
+bool saveHighscore(int hours, int minutes);

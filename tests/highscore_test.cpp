@@ -3,6 +3,7 @@
 // files, a folder the player may not write to, a write that fails).
 #include "game.h"
 #include "main.h"
+#include "main_internal.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 set -eu
 build=$1 prefix=$2 gamesdir=$3 gamelibdir=$4 gamedatadir=$5 datadir=$6 mandir=$7
 
-tmp=$(mktemp -d /tmp/gravelmoth-install-XXXXXX)
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-install-XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 trap 'exit 1' INT TERM HUP
 

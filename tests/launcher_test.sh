@@ -6,7 +6,7 @@
 set -eu
 build=$1 gamesdir=$2 gamelibdir=$3 gamedatadir=$4
 
-tmp=$(mktemp -d /tmp/gravelmoth-launcher-XXXXXX)
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-launcher-XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 trap 'exit 1' INT TERM HUP
 
@@ -23,11 +23,9 @@ cat >"$root$gamelibdir/gravelmoth" <<'EOF'
 #!/bin/sh
 pwd >>"$STARTED"
 EOF
-# Error messages in a window are noted instead of shown.
-mkdir "$tmp/bin"
-printf '#!/bin/sh\nfor text in "$@"; do :; done\necho "$text" >>"$SHOWN"\n' >"$tmp/bin/xmessage"
-chmod +x "$tmp/bin/xmessage"
-export STARTED=$tmp/started SHOWN=$tmp/shown PATH=$tmp/bin:$PATH
+# Error messages in a window are noted instead of shown, by the stand-in xmessage.
+export STARTED=$tmp/started SHOWN=$tmp/shown
+export GRAVELMOTH_MESSAGES=$SHOWN PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH
 
 # Both links point at the installed data, and nothing was put inside it.
 expect_folder() { # expect_folder FOLDER WHAT

@@ -8,12 +8,12 @@
 set -eu
 launcher=$1 data=$2
 
-tmp=$(mktemp -d /tmp/gravelmoth-play-XXXXXX)
-xvfb_pid=""
+tests=$(cd "$(dirname "$0")" && pwd)
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-play-XXXXXX")
 game_pid=""
 cleanup() {
     [ -z "$game_pid" ] || kill "$game_pid" 2>/dev/null || true
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    "$tests/xvfb.sh" stop "$tmp/xvfb"
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -21,7 +21,7 @@ trap 'exit 1' INT TERM HUP
 
 fail() {
     echo "FAIL: $*" >&2
-    for log in "$tmp/game.log" "$tmp/xvfb.log"; do
+    for log in "$tmp/game.log"; do
         [ -s "$log" ] && { echo "--- $log" >&2; cat "$log" >&2; }
     done
     exit 1
@@ -41,12 +41,8 @@ wait_for() {
 [ -x "$launcher" ] || fail "no launcher at $launcher"
 
 # The game in its own X server, as a player with a fresh home would start it.
-: >"$tmp/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$tmp/display" \
-    </dev/null >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-wait_for 100 test -s "$tmp/display" || fail "Xvfb did not start"
-DISPLAY=:$(head -n 1 "$tmp/display")
+"$tests/xvfb.sh" start "$tmp/xvfb" || fail "Xvfb did not start"
+read -r DISPLAY _ <"$tmp/xvfb"
 export DISPLAY
 home=$tmp/home
 folder=$home/.local/share/gravelmoth
@@ -54,14 +50,11 @@ folder=$home/.local/share/gravelmoth
 mkdir -p "$folder"
 ln -s /nonexistent/gfx "$folder/gfx"
 
-# An error report would wait in an xmessage box for a click; this one writes it to the log.
-mkdir "$tmp/bin"
-printf '#!/bin/sh\necho "xmessage: $*"\n' >"$tmp/bin/xmessage"
-chmod +x "$tmp/bin/xmessage"
+# An error report would wait in an xmessage box for a click; the stand-in writes it to the log.
 (
-    unset XDG_DATA_HOME
+    unset XDG_DATA_HOME GRAVELMOTH_MESSAGES
     cd /
-    HOME=$home PATH=$tmp/bin:$PATH exec "$launcher"
+    HOME=$home PATH=$tests/bin:$PATH exec "$launcher"
 ) >"$tmp/game.log" 2>&1 &
 game_pid=$!
 alive() { kill -0 "$game_pid" 2>/dev/null || fail "the game ended early"; }
@@ -86,7 +79,8 @@ in_pause() { [ "$(pixel 0 199)" = 255,255,255 ] && [ "$(pixel 0 100)" = 0,0,0 ];
 press() {
     xdotool windowfocus "$win"
     xdotool keydown "$1"
-    sleep 0.12
+    # Held long enough for a game on a busy machine to see it; a press counts once.
+    sleep 0.5
     xdotool keyup "$1"
 }
 # Each press waits for the screen it leads to; a press made while the game is still loading

@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
 #include <filesystem>
 #include <new>
 #include <random>
@@ -25,12 +24,8 @@ namespace {
 
 const int minutes = 30;
 
-std::string stored(std::int32_t hours) {
-    std::string bytes;
-    for (std::int32_t value : {hours, std::int32_t{minutes}})
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<char>(static_cast<std::uint32_t>(value) >> (8 * i)));
-    return bytes;
+std::string stored(int hours) {
+    return highscoreBytes(hours, minutes);
 }
 
 void offer(int hours) {

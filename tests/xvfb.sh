@@ -3,9 +3,8 @@
 # server listens on a free display of its own (-displayfd), so servers never collide.
 #   xvfb.sh start FILE        start a server; FILE receives ":N PID"
 #   xvfb.sh stop FILE         stop it and wait until it is gone
-#   xvfb.sh run FILE CMD ...  run CMD on that server (without one when FILE is absent)
 #   xvfb.sh own CMD ...       run CMD on a server of its own, stopped when CMD ends
-# The exit status of run and own is CMD's.
+# The exit status of own is CMD's.
 set -eu
 
 start() {
@@ -46,14 +45,6 @@ shift
 case $action in
 start) start "$1" ;;
 stop) stop "$1" ;;
-run)
-    file=$1
-    shift
-    # Listing the tests needs no display, and runs before any server is up.
-    [ -f "$file" ] || exec "$@"
-    read -r display _ <"$file"
-    DISPLAY=$display exec "$@"
-    ;;
 own)
     state=$(mktemp -u "${TMPDIR:-/tmp}/gravelmoth-xvfb-XXXXXX")
     trap 'stop "$state"' EXIT
@@ -65,7 +56,7 @@ own)
     exit "$status"
     ;;
 *)
-    echo "usage: xvfb.sh start|stop FILE, run FILE CMD..., own CMD..." >&2
+    echo "usage: xvfb.sh start|stop FILE, or xvfb.sh own CMD..." >&2
     exit 2
     ;;
 esac

@@ -18,11 +18,8 @@ sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | sort | uniq -c
 sed -n 's/^MemTotal:[[:space:]]*//p' /proc/meminfo
 echo "load: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 
-state=$(mktemp -u /tmp/gravelmoth-bench-XXXXXX)
-trap 'tests/xvfb.sh stop "$state"' EXIT
-tests/xvfb.sh start "$state"
 echo "== benchmark"
-tests/xvfb.sh run "$state" "$dir/tests/bench/race_bench" \
+tests/xvfb.sh own "$dir/tests/bench/race_bench" \
     --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true 2>&1 |
     grep -v "^ALSA lib"
 echo "== start-up"
