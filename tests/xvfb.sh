@@ -12,7 +12,9 @@ start() {
     mkfifo "$fifo"
     # -noreset: otherwise the server resets whenever its last client leaves and drops
     # connections made meanwhile. 24 bits, as most desktops, takes the colour-converting path.
-    setsid Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$fifo" \
+    # The server stays in the test's process group, so that stopping the test's whole group
+    # stops it too.
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 3>"$fifo" \
         </dev/null >/dev/null 2>&1 &
     pid=$!
     # An empty read means the server died before it took a display.

@@ -120,18 +120,37 @@ press() {
     xdotool keyup "$1" || fail "xdotool could not release $1"
 }
 
+# Presses KEY until the screen leaves the one PREDICATE (run on a fresh screenshot NAME)
+# recognises, or the game ends: a machine busy with other work may let the game miss a press.
+# Each press is given SECONDS to take effect, three presses at most.
+press_to_leave() { # press_to_leave KEY SECONDS NAME PREDICATE...
+    local key=$1 seconds=$2 name=$3 tries i
+    shift 3
+    for ((tries = 0; tries < 3; tries++)); do
+        press "$key"
+        for ((i = 0; i < seconds * 4; i++)); do
+            running && try_shot "$name" || return 0
+            "$@" "$name" || return 0
+            sleep 0.25
+        done
+        log "the game did not take $key; pressing it again"
+    done
+    fail "three presses of $key did not leave $name"
+}
+
 # The window's close button.
 close_window() { "$XCLOSE" "$WIN" || fail "the close request could not be sent"; }
 
 # Takes a screenshot of the window as $SHOTS/NAME.png, plus one line "R G B" per pixel in
 # $SHOTS/NAME.px for the pixel checks below.
-shot() {
+shot() { try_shot "$1" || fail "no screenshot $1 of 320x200"; }
+# The same, false when there is no such window (any more) to take.
+try_shot() { # try_shot NAME
     local name=$1
-    timeout 20 import -window "$WIN" "$SHOTS/$name.png" 2>>"$WORK/import.log" ||
-        fail "no screenshot $name"
+    timeout 20 import -window "$WIN" "$SHOTS/$name.png" 2>>"$WORK/import.log" || return 1
     timeout 20 convert "$SHOTS/$name.png" -depth 8 rgb:- | od -An -v -tu1 -w3 >"$SHOTS/$name.px" ||
-        fail "screenshot $name cannot be read"
-    [ "$(wc -l <"$SHOTS/$name.px")" -eq 64000 ] || fail "screenshot $name is not 320x200"
+        return 1
+    [ "$(wc -l <"$SHOTS/$name.px")" -eq 64000 ]
 }
 
 # Counts the pixels of screenshot NAME in the rectangle X0 Y0 X1 Y1 (inclusive) whose colour is
