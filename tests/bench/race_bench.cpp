@@ -233,6 +233,16 @@ BENCHMARK(wholeRaceTicks)
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", fastest);
 
+// Google Benchmark 1.8 replaced a run's error_occurred flag by its skipped state; of these two,
+// only the one that fits the installed version compiles.
+template <class run> auto runFailed(const run& r, int) -> decltype(bool(r.error_occurred)) {
+    return r.error_occurred;
+}
+template <class run>
+auto runFailed(const run& r, long) -> decltype(r.skipped == decltype(r.skipped)::SkippedWithError) {
+    return r.skipped == decltype(r.skipped)::SkippedWithError;
+}
+
 // Prints as usual, then each figure against its target; remembers whether any run failed.
 class figuresReporter : public benchmark::ConsoleReporter {
   public:
@@ -240,7 +250,7 @@ class figuresReporter : public benchmark::ConsoleReporter {
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.error_occurred) {
+            if (runFailed(run, 0)) {
                 failed = true;
                 continue;
             }
