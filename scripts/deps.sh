@@ -1,3 +1,6 @@
+# shellcheck shell=sh
+# The lists are read by the scripts that source this file.
+# shellcheck disable=SC2034
 # Installs the Debian packages named in $@ that are not installed yet; sourced by play.sh and
 # test.sh. Uses sudo unless run as root.
 install_missing() {
@@ -21,4 +24,8 @@ build_packages="g++ cmake make pkg-config liballegro4-dev"
 generator_packages="libpng-dev libsndfile1-dev"
 test_packages="xvfb xauth xdotool libgtest-dev libbenchmark-dev libx11-dev imagemagick desktop-file-utils"
 # Building and checking the Debian package (scripts/package.sh).
-package_packages="git build-essential debhelper dpkg-dev lintian appstream"
+package_packages="git build-essential debhelper dpkg-dev lintian appstream devscripts blhc"
+# Two builds of the package at different dates (scripts/package.sh --reproducible).
+reproducible_packages="faketime"
+# Bare systems of other Debian releases (scripts/other-debian.sh).
+other_release_packages="git debootstrap"

@@ -1,29 +1,69 @@
 #!/bin/sh
-# Builds the Debian package with dpkg-buildpackage (the unit tests included) from a copy of
-# this folder in a scratch folder, since the package is written next to the source.
-#   scripts/package.sh          leaves gravelmoth_VERSION_ARCH.deb in this folder
-#   scripts/package.sh --check  keeps nothing, but checks the package without installing it:
-#                               lintian, the software-centre metadata, the desktop entry, the
-#                               files it holds, and a race played from it (the autopkgtest,
-#                               run on the unpacked package)
+# Builds the Debian package with dpkg-buildpackage (the unit tests included, unless
+# DEB_BUILD_OPTIONS says nocheck) from a copy of this folder in a scratch folder, since the
+# package is written next to the source.
+#   scripts/package.sh                leaves gravelmoth_VERSION_ARCH.deb in this folder
+#   scripts/package.sh --check        keeps nothing, but checks the package without installing
+#                                     it: lintian, the software-centre metadata, the desktop
+#                                     entry, the files it holds, the hardening of the program
+#                                     and of its build, and a race played from it (the
+#                                     autopkgtest, run on the unpacked package)
+#   scripts/package.sh --reproducible builds it twice, without the unit tests, in two folders,
+#                                     time zones, locales, umasks and dates, and fails unless
+#                                     both are byte for byte the same; leaves it here
 set -eu
 cd "$(dirname "$0")/.."
 here=$(pwd)
-check=false
-[ "${1:-}" = --check ] && check=true
+mode=${1:-}
 . scripts/deps.sh
+# shellcheck disable=SC2086
 install_missing $build_packages $generator_packages $test_packages $package_packages
 
 work=$(mktemp -d /tmp/gravelmoth-package-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-# The files git keeps or would keep, as they are now: no build folders, no version control.
-mkdir "$work/source"
-git ls-files -z --cached --others --exclude-standard |
-    tar --null --files-from=- --ignore-failed-read -cf - | tar -xf - -C "$work/source"
-(cd "$work/source" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -us -uc -b)
+trap 'exit 1' INT TERM HUP
 
+# Copies the files git keeps or would keep, as they are now (no build folders, no version
+# control), to the folder DIR and builds the package there, logging to DIR.log; the .deb
+# lands next to DIR. The caller may wrap the build in a command: build DIR [COMMAND...]
+build() {
+    dir=$1
+    shift
+    mkdir -p "$dir"
+    git ls-files -z --cached --others --exclude-standard |
+        tar --null --files-from=- --ignore-failed-read -cf - | tar -xf - -C "$dir"
+    options="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$(nproc)"
+    rm -f "$work/failed"
+    { (cd "$dir" && DEB_BUILD_OPTIONS=$options "$@" dpkg-buildpackage -us -uc -b) 2>&1 ||
+        touch "$work/failed"; } | tee "$dir.log"
+    [ ! -e "$work/failed" ]
+}
+
+# The two builds differ in all a build must not depend on; SOURCE_DATE_EPOCH comes from
+# debian/changelog either way.
+if [ "$mode" = --reproducible ]; then
+    # shellcheck disable=SC2086
+    install_missing $reproducible_packages
+    export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }nocheck"
+    (umask 022 && build "$work/one/gravelmoth" env TZ=UTC0 LC_ALL=C.UTF-8)
+    (umask 002 && build "$work/two/a/longer/path/gravelmoth" \
+        env TZ=KIR-14 LC_ALL=C LANG=C faketime -f +400d)
+    one=$(ls "$work"/one/gravelmoth_*.deb)
+    two=$work/two/a/longer/path/$(basename "$one")
+    if ! cmp "$one" "$two"; then
+        for deb in "$one" "$two"; do dpkg-deb -R "$deb" "$deb.tree"; done
+        diff -r "$one.tree" "$two.tree" || true
+        echo "two builds of $(basename "$one") differ"
+        exit 1
+    fi
+    cp "$one" "$here/"
+    echo "$(basename "$one") built twice, byte for byte the same: $(sha256sum <"$one")"
+    exit 0
+fi
+
+build "$work/source"
 deb=$(ls "$work"/gravelmoth_*.deb)
-if ! $check; then
+if [ "$mode" != --check ]; then
     cp "$deb" "$here/"
     echo "built $(basename "$deb")"
     exit 0
@@ -53,6 +93,18 @@ for file in usr/games/gravelmoth usr/lib/games/gravelmoth/gravelmoth \
         exit 1
     }
 done
+echo "--- hardening: the program, and every compiler and linker call of its build"
+# The five features every Debian release's hardening-check knows; newer ones vary with it.
+hardening-check "$root/usr/lib/games/gravelmoth/gravelmoth" >"$work/hardening" || true
+cat "$work/hardening"
+for feature in "Position Independent Executable" "Stack protected" "Fortify Source functions" \
+    "Read-only relocations" "Immediate binding"; do
+    grep -q "^ $feature: yes" "$work/hardening" || {
+        echo "the program is built without: $feature"
+        exit 1
+    }
+done
+blhc --bindnow "$work/source.log"
 echo "--- autopkgtest play-a-race, on the unpacked package"
 debian/tests/play-a-race "$root"
 echo "$(basename "$deb") built and checked"

@@ -6,10 +6,13 @@
 #   scripts/screenshots.sh [GAME]    GAME defaults to build/gravelmoth
 # The game runs in a scratch folder under its own X server, so no "highscore.sav" is touched.
 repo=$(cd "$(dirname "$0")/.." && pwd)
+# GAME, XCLOSE and ASSETS are read by lib.sh.
+# shellcheck disable=SC2034
 GAME=$(realpath "${1:-$repo/build/gravelmoth}")
+# shellcheck disable=SC2034
 XCLOSE=/bin/false # not needed: the game is ended with its own keys
 ASSETS=$repo
-# shellcheck source=SCRIPTDIR/../tests/e2e/lib.sh
+# shellcheck source=SCRIPTDIR/../tests/e2e/lib.sh disable=SC1091
 . "$repo/tests/e2e/lib.sh"
 
 out=$repo/docs/screenshots
