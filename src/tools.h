@@ -45,6 +45,10 @@ class sound {
     MIDI* midi = nullptr;
 };
 
+// The library's load_tga, which load_bitmap calls for ".tga" files, is defined by the game in
+// tools.cpp: it reads the uncompressed true-colour form the game's pictures have and refuses
+// every other.
+
 bool fileExists(std::string name);
 int fileSize(std::string name);
 bool fileSelect(std::string message, std::string& path, std::string extensions, int width,

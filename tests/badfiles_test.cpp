@@ -116,7 +116,7 @@ testing::Matcher<const std::string&> tells(const std::string& story) {
     return testing::MakeMatcher(new tellsStory(story));
 }
 
-enum class damage { missing, empty, truncated, otherKind };
+enum class damage { missing, empty, truncated, otherKind, overflowingRle };
 enum class outcome { report, loads };
 
 struct badFile {
@@ -133,7 +133,7 @@ void PrintTo(const badFile& c, std::ostream* out) {
 std::string caseName(const testing::TestParamInfo<badFile>& info) {
     std::string name = fs::path(info.param.file).stem().string();
     name += fs::path(info.param.file).extension() == ".tga" ? "Picture" : "Sound";
-    const char* how[] = {"Missing", "Empty", "Truncated", "OtherKind"};
+    const char* how[] = {"Missing", "Empty", "Truncated", "OtherKind", "OverflowingRle"};
     return name + how[static_cast<int>(info.param.how)];
 }
 
@@ -179,6 +179,9 @@ class badFileTest : public testing::TestWithParam<badFile> {
                                                                          : "gfx/stone.tga"))
                                              .string()));
             break;
+        case damage::overflowingRle:
+            writeBytes(c.file, overflowingRleTga());
+            break;
         }
     }
 
@@ -199,12 +202,14 @@ TEST_P(badFileTest, endsWithItsReportWhenFirstNeededOrPlaysOn) {
 }
 
 // One case for each moment the game loads files (the title, the start of a race, the first
-// enemy of each kind) and for each damage, pictures and sounds both. The library refuses a
-// missing, empty or foreign file and a sound cut off in the middle; a picture cut off in the
-// middle loads with its missing rows filled in.
+// enemy of each kind) and for each damage, pictures and sounds both. A missing, empty or foreign
+// file and a sound cut off in the middle are refused, and so is a run-length picture, which
+// must never reach the library's reader that it overflows; a picture cut off in the middle
+// loads with its missing rows filled in.
 std::vector<badFile> everyCase() {
     return {
         {"gfx/title.tga", "title", damage::missing, outcome::report},
+        {"gfx/title.tga", "title", damage::overflowingRle, outcome::report},
         {"gfx/car.tga", "race", damage::otherKind, outcome::report},
         {"sfx/racecar.wav", "race", damage::truncated, outcome::report},
         {"gfx/stone.tga", "stone", damage::empty, outcome::report},

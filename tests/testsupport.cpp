@@ -111,6 +111,26 @@ void writePicture(const std::string& file, int width, int height, bool masked) {
     destroy_bitmap(picture);
 }
 
+std::string tgaHeader(int colorMapType, int imageType, int width, int height, int bits,
+                      int descriptor, int mapEntries) {
+    std::string header(18, '\0');
+    header[1] = static_cast<char>(colorMapType);
+    header[2] = static_cast<char>(imageType);
+    header[5] = static_cast<char>(mapEntries);
+    header[7] = static_cast<char>(mapEntries ? 24 : 0);
+    header[12] = static_cast<char>(width & 0xFF);
+    header[13] = static_cast<char>(width >> 8);
+    header[14] = static_cast<char>(height & 0xFF);
+    header[15] = static_cast<char>(height >> 8);
+    header[16] = static_cast<char>(bits);
+    header[17] = static_cast<char>(descriptor);
+    return header;
+}
+
+std::string overflowingRleTga() {
+    return tgaHeader(0, 10, 320, 200, 24) + std::string(16, '\xff');
+}
+
 static void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<char>(value >> (8 * i)));

@@ -54,6 +54,14 @@ class standInMessages {
 // Writes a TGA of the given size, filled with one colour, framed by a one-pixel mask border
 // when masked is true.
 void writePicture(const std::string& file, int width, int height, bool masked = false);
+// A TGA header: colour-map type, image type, size, bits per pixel and descriptor (its bit 0x20
+// puts the first stored row on top). A colour map, when there is one, holds the given number of
+// 24-bit entries.
+std::string tgaHeader(int colorMapType, int imageType, int width, int height, int bits,
+                      int descriptor = 0, int mapEntries = 0);
+// The 34 bytes on which allegro4.4's own run-length TGA reader writes past the end of its
+// picture (CVE-2021-36489): a run-length true-colour header of 320 by 200 and a few runs.
+std::string overflowingRleTga();
 // Writes a short, silent mono 8-bit PCM WAV file.
 void writeSound(const std::string& file);
 // Writes a file holding the given bytes.

@@ -1,5 +1,5 @@
-// The small tools every screen leans on: one report per key press, the sound wrapper and the
-// file helpers.
+// The small tools every screen leans on: one report per key press, the sound wrapper, the file
+// helpers and the reader of the game's pictures.
 #include "testsupport.h"
 #include "tools.h"
 
@@ -280,6 +280,226 @@ TEST(fileHelpers, anUnreadableFileDoesNotExist) {
     ASSERT_EQ(chmod("locked", 0), 0);
     EXPECT_FALSE(fileExists("locked"));
     EXPECT_EQ(fileSize("locked"), 0);
+}
+
+// ---- The game's picture reader, which load_bitmap calls for ".tga" files.
+
+namespace fs = std::filesystem;
+
+const fs::path sourceDir = GRAVELMOTH_SOURCE_DIR;
+
+struct rgba {
+    int r, g, b, a;
+};
+
+// A small picture with the mask colour in it, as a player sees it, top row first.
+const int knownW = 3;
+const int knownH = 2;
+const rgba knownPixels[knownH][knownW] = {
+    {{255, 0, 0, 255}, {255, 0, 255, 0}, {10, 20, 30, 128}},
+    {{200, 100, 50, 1}, {0, 255, 0, 255}, {0, 0, 255, 77}},
+};
+
+// The known picture as an uncompressed true-colour file, rows stored in the order the origin
+// bit says.
+std::string knownPicture(int bits, bool topDown) {
+    std::string file = tgaHeader(0, 2, knownW, knownH, bits, topDown ? 0x20 : 0);
+    for (int stored = 0; stored < knownH; ++stored)
+        for (const rgba& p : knownPixels[topDown ? stored : knownH - 1 - stored]) {
+            file += {static_cast<char>(p.b), static_cast<char>(p.g), static_cast<char>(p.r)};
+            if (bits == 32)
+                file += static_cast<char>(p.a);
+        }
+    return file;
+}
+
+// The library's own reader, for comparison: load_tga itself is the game's.
+BITMAP* libraryLoad(const std::string& file) {
+    PACKFILE* in = pack_fopen(file.c_str(), F_READ);
+    if (!in)
+        return nullptr;
+    BITMAP* picture = load_tga_pf(in, nullptr);
+    pack_fclose(in);
+    return picture;
+}
+
+// Debian's allegro4.4 2:4.4.3.1-8 and later read no uncompressed TGA: the picture stays black.
+bool libraryReaderBroken() {
+    set_color_conversion(COLORCONV_NONE);
+    BITMAP* car = libraryLoad((sourceDir / "gfx/car.tga").string());
+    const bool black = car && countColor(car, 0) == car->w * car->h;
+    destroy_bitmap(car);
+    set_color_conversion(COLORCONV_TOTAL);
+    return black;
+}
+
+std::string describe(int width, int height, int depth) {
+    return std::to_string(width) + "x" + std::to_string(height) + " at " + std::to_string(depth) +
+           " bits";
+}
+
+std::string describe(BITMAP* picture) {
+    return picture ? describe(picture->w, picture->h, bitmap_color_depth(picture)) : "nothing";
+}
+
+testing::AssertionResult samePicture(BITMAP* game, BITMAP* library) {
+    if (describe(game) != describe(library))
+        return testing::AssertionFailure()
+               << "the game read " << describe(game) << ", the library " << describe(library);
+    for (int y = 0; game && y < game->h; ++y)
+        for (int x = 0; x < game->w; ++x)
+            if (getpixel(game, x, y) != getpixel(library, x, y))
+                return testing::AssertionFailure()
+                       << "at (" << x << ", " << y << ") the game read " << std::hex
+                       << getpixel(game, x, y) << ", the library " << getpixel(library, x, y);
+    return testing::AssertionSuccess();
+}
+
+// The depth and colour conversion a picture is loaded for: the game's own (the screen's 16
+// bits), none at all (the file's own depth), the other true-colour depth, and 15 bits with the
+// mask colour kept apart.
+struct loadSettings {
+    const char* name;
+    int depth;
+    int conversion;
+};
+const loadSettings everySetting[] = {
+    {"the game's", 16, COLORCONV_TOTAL},
+    {"no conversion", 16, COLORCONV_NONE},
+    {"32 bits", 32, COLORCONV_TOTAL},
+    {"15 bits keeping the mask", 15, COLORCONV_TOTAL | COLORCONV_KEEP_TRANS},
+};
+
+class tgaReader : public testing::Test {
+  protected:
+    void SetUp() override { startGameFrame(); }
+    void TearDown() override { use({"the game's", 16, COLORCONV_TOTAL}); }
+    static void use(const loadSettings& settings) {
+        set_color_depth(settings.depth);
+        set_color_conversion(settings.conversion);
+    }
+    // Loads the file through load_bitmap, as the game does, and through the library's reader
+    // under every setting, and expects the same picture.
+    static void expectAsLibrary(const std::string& file) {
+        for (const loadSettings& settings : everySetting) {
+            use(settings);
+            BITMAP* game = load_bitmap(file.c_str(), nullptr);
+            BITMAP* library = libraryLoad(file);
+            EXPECT_TRUE(samePicture(game, library)) << file << ", " << settings.name;
+            if (game)
+                destroy_bitmap(game);
+            if (library)
+                destroy_bitmap(library);
+        }
+    }
+    scratchFolder folder;
+};
+
+// Every committed picture, whole and cut short anywhere from the end of the header to its last
+// byte, and the forms the generator might write instead.
+TEST_F(tgaReader, readsWhatTheLibraryReads) {
+    if (libraryReaderBroken())
+        GTEST_SKIP() << "this allegro4.4 reads every uncompressed TGA black";
+    int pictures = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(sourceDir / "gfx")) {
+        if (entry.path().extension() != ".tga")
+            continue;
+        ++pictures;
+        const std::string bytes = readBytes(entry.path().string());
+        expectAsLibrary(entry.path().string());
+        for (size_t length : {size_t{18}, size_t{19}, size_t{22}, bytes.size() / 3,
+                              bytes.size() / 2 + 1, bytes.size() - 1}) {
+            writeBytes("cut.tga", bytes.substr(0, length));
+            SCOPED_TRACE(entry.path().filename().string() + " cut to " + std::to_string(length));
+            expectAsLibrary("cut.tga");
+        }
+    }
+    EXPECT_GT(pictures, 0) << "no picture in gfx/";
+    for (int bits : {24, 32})
+        for (bool topDown : {false, true}) {
+            writeBytes("known.tga", knownPicture(bits, topDown));
+            SCOPED_TRACE(std::to_string(bits) + " bits, top down " + std::to_string(topDown));
+            expectAsLibrary("known.tga");
+        }
+}
+
+// The rest of this file's tests check without the library's reader, so also where it is broken.
+
+// A picture cut short keeps its size; every byte past the end reads as 0xFF, as in the
+// library's reader, so the missing pixels come out white.
+TEST_F(tgaReader, aPictureCutShortLoadsWithItsMissingPixelsWhite) {
+    // The bottom row whole, then the blue of the top row's first pixel.
+    const size_t bottomRowAndOneByte = 18 + 3 * knownW + 1;
+    writeBytes("cut.tga", knownPicture(24, false).substr(0, bottomRowAndOneByte));
+    BITMAP* picture = load_bitmap("cut.tga", nullptr);
+    ASSERT_NE(picture, nullptr);
+    ASSERT_EQ(describe(picture), describe(knownW, knownH, 16));
+    for (int x = 0; x < knownW; ++x) {
+        const rgba& p = knownPixels[1][x];
+        EXPECT_EQ(getpixel(picture, x, 1), makecol(p.r, p.g, p.b)) << "bottom row, " << x;
+        const int blue = x == 0 ? knownPixels[0][0].b : 255;
+        EXPECT_EQ(getpixel(picture, x, 0), makecol(255, 255, blue)) << "top row, " << x;
+    }
+    destroy_bitmap(picture);
+}
+
+// Uncompressed true colour of 24 or 32 bits with its whole header is read; for every other form
+// load_bitmap gives nothing, as for a missing file, and the game reports the picture.
+TEST_F(tgaReader, refusesEveryOtherForm) {
+    const std::string pixels(4 * 3 * 2, '\x40');
+    const std::string colorMap(3 * 2, '\x10');
+    const std::pair<const char*, std::string> refused[] = {
+        {"run-length true colour", overflowingRleTga()},
+        {"run-length true colour, whole", tgaHeader(0, 10, 3, 2, 24) + "\x85" + pixels.substr(3)},
+        {"colour-mapped", tgaHeader(1, 1, 3, 2, 8, 0, 2) + colorMap + std::string(6, '\0')},
+        {"run-length colour-mapped", tgaHeader(1, 9, 3, 2, 8, 0, 2) + colorMap + "\x85\x01"},
+        {"greyscale", tgaHeader(0, 3, 3, 2, 8) + pixels.substr(6)},
+        {"run-length greyscale", tgaHeader(0, 11, 3, 2, 8) + "\x85\x40"},
+        {"16-bit true colour", tgaHeader(0, 2, 3, 2, 16) + pixels},
+        {"true colour with a colour map", tgaHeader(1, 2, 3, 2, 24, 0, 2) + colorMap + pixels},
+        {"no width", tgaHeader(0, 2, 0, 2, 24) + pixels},
+        {"no height", tgaHeader(0, 2, 3, 0, 24) + pixels},
+        {"no image data", tgaHeader(0, 0, 3, 2, 24)},
+        {"a sound", readBytes((sourceDir / "sfx/explosion.wav").string())},
+    };
+    for (const auto& [form, bytes] : refused) {
+        writeBytes("refused.tga", bytes);
+        EXPECT_EQ(load_bitmap("refused.tga", nullptr), nullptr) << form;
+    }
+    const std::string whole = knownPicture(24, false);
+    for (size_t length = 0; length < 18; ++length) {
+        writeBytes("refused.tga", whole.substr(0, length));
+        EXPECT_EQ(load_bitmap("refused.tga", nullptr), nullptr) << "header cut to " << length;
+    }
+    fs::create_directory("folder.tga");
+    EXPECT_EQ(load_bitmap("folder.tga", nullptr), nullptr);
+    EXPECT_EQ(load_bitmap("missing.tga", nullptr), nullptr);
+}
+
+TEST_F(tgaReader, readsEveryPixelOfBothDepthsAndBothRowOrders) {
+    for (int bits : {24, 32})
+        for (bool topDown : {false, true})
+            for (const loadSettings& settings : everySetting) {
+                SCOPED_TRACE(std::to_string(bits) + " bits, top down " + std::to_string(topDown) +
+                             ", " + settings.name);
+                writeBytes("known.tga", knownPicture(bits, topDown));
+                use(settings);
+                BITMAP* picture = load_bitmap("known.tga", nullptr);
+                ASSERT_NE(picture, nullptr);
+                const int depth = settings.conversion == COLORCONV_NONE ? bits : settings.depth;
+                ASSERT_EQ(describe(picture), describe(knownW, knownH, depth));
+                for (int y = 0; y < knownH; ++y)
+                    for (int x = 0; x < knownW; ++x) {
+                        const rgba& p = knownPixels[y][x];
+                        const int expected = depth == 32 && bits == 32
+                                                 ? makeacol32(p.r, p.g, p.b, p.a)
+                                                 : makecol_depth(depth, p.r, p.g, p.b);
+                        EXPECT_EQ(getpixel(picture, x, y), expected) << "at " << x << ", " << y;
+                    }
+                EXPECT_EQ(getpixel(picture, 1, 0), bitmap_mask_color(picture))
+                    << "magenta stays the mask colour";
+                destroy_bitmap(picture);
+            }
 }
 
 } // namespace
