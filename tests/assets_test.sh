@@ -18,6 +18,7 @@ icon_sizes="16 32 48 64 128 256"
 for size in $icon_sizes; do
     files="$files linux/icons/${size}x$size/gravelmoth.png"
 done
+files="$files linux/icons/gravelmoth.xpm"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -51,8 +52,9 @@ for pair in gfx/car.tga:gfx/enemycar.tga sfx/explosion.wav:sfx/mineexplosion.wav
 done
 
 # Every file the generator writes is one the game or the install uses, and is listed above.
+listed=" $(printf '%s' "$files" | tr '\n' ' ') "
 for written in $(cd "$work/first" && find . -type f | sed 's|^\./||' | sort); do
-    case " $(echo $files) " in
+    case "$listed" in
     *" $written "*) ;;
     *)
         echo "$written: written by the generator but not checked here"
@@ -61,22 +63,8 @@ for written in $(cd "$work/first" && find . -type f | sed 's|^\./||' | sort); do
     esac
 done
 
+# The checker also decodes the icons, with libpng, as a desktop reads them.
 "$checkassets" "$source" || status=1
-
-# The icons are decoded by a program that did not write them.
-if command -v identify >/dev/null 2>&1; then
-    for size in $icon_sizes; do
-        file=linux/icons/${size}x$size/gravelmoth.png
-        icon=$(MAGICK_THREAD_LIMIT=1 identify -regard-warnings -format '%w %h %[channels]' \
-            "$source/$file" 2>&1) || icon="undecodable: $icon"
-        if [ "$icon" != "$size $size srgba" ]; then
-            echo "$file: expected a ${size}x$size RGBA PNG, found $icon"
-            status=1
-        fi
-    done
-else
-    echo "identify (ImageMagick) not found: the icons were not decoded"
-fi
 
 [ $status -eq 0 ] && echo "all assets match their sources and keep the game's rules"
 exit $status

@@ -5,13 +5,19 @@
 #include "layout.h"
 
 #include <allegro.h>
+#include <dirent.h>
+#include <png.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -203,6 +209,134 @@ void checkStandsOut(const std::string& file, BITMAP* image) {
         fail(file, "is too small or too light to stand out on the white road");
 }
 
+// Colour as the eye and the simulations of colour blindness see it. Channels are linear
+// light, 0 to 1.
+struct light {
+    double r, g, b;
+};
+
+double linear(double channel) {
+    const double c = channel / 255;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+light linear(const color& c) {
+    return {linear(c.r), linear(c.g), linear(c.b)};
+}
+
+// Relative luminance, as the web's contrast guidelines (WCAG) define it.
+double luminance(const light& c) {
+    return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+}
+
+double contrast(double one, double other) {
+    return (std::fmax(one, other) + 0.05) / (std::fmin(one, other) + 0.05);
+}
+
+// Normal vision and the two commonest colour blindnesses, at full severity, as the matrices of
+// Machado, Oliveira and Fernandes (2009) simulate them in linear RGB.
+struct vision {
+    const char* name;
+    double m[3][3];
+};
+
+const vision visions[] = {
+    {"normal vision", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}},
+    {"deuteranopia",
+     {{0.367322, 0.860646, -0.227968},
+      {0.280085, 0.672501, 0.047413},
+      {-0.011820, 0.042940, 0.968881}}},
+    {"protanopia",
+     {{0.152286, 1.052583, -0.204868},
+      {0.114503, 0.786281, 0.099216},
+      {-0.003882, -0.048116, 1.051998}}},
+};
+
+light seenWith(const vision& eye, const light& c) {
+    const auto row = [&](int i) {
+        const double v = eye.m[i][0] * c.r + eye.m[i][1] * c.g + eye.m[i][2] * c.b;
+        return std::fmin(1.0, std::fmax(0.0, v));
+    };
+    return {row(0), row(1), row(2)};
+}
+
+struct lab {
+    double l, a, b;
+};
+
+// CIELAB under the sRGB white point (D65).
+lab toLab(const light& c) {
+    const double x = (0.4124 * c.r + 0.3576 * c.g + 0.1805 * c.b) / 0.95047;
+    const double y = 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+    const double z = (0.0193 * c.r + 0.1192 * c.g + 0.9505 * c.b) / 1.08883;
+    const auto f = [](double t) {
+        return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116;
+    };
+    return {116 * f(y) - 16, 500 * (f(x) - f(y)), 200 * (f(y) - f(z))};
+}
+
+// CIE76: the distance in CIELAB.
+double deltaE(const lab& one, const lab& other) {
+    return std::sqrt((one.l - other.l) * (one.l - other.l) + (one.a - other.a) * (one.a - other.a) +
+                     (one.b - other.b) * (one.b - other.b));
+}
+
+// The mean of the drawn pixels' colours, the mask left out: at the size these pictures have
+// on the road, the eye sees little more of them than that.
+color meanColor(BITMAP* image) {
+    double r = 0, g = 0, b = 0;
+    int visible = 0;
+    for (int y = 0; y < image->h; ++y)
+        for (int x = 0; x < image->w; ++x) {
+            const color pixel = at(image, x, y);
+            if (pixel.magenta())
+                continue;
+            r += pixel.r;
+            g += pixel.g;
+            b += pixel.b;
+            ++visible;
+        }
+    if (!visible)
+        return {0, 0, 0};
+    return {static_cast<int>(std::lround(r / visible)), static_cast<int>(std::lround(g / visible)),
+            static_cast<int>(std::lround(b / visible))};
+}
+
+// Pictures of about one size that only their colour tells apart must stay apart for every
+// player: their mean colours lie at least 40 apart in CIELAB, with normal vision and with
+// either colour blindness.
+void checkColorsApart(const std::string& oneFile, BITMAP* one, const std::string& otherFile,
+                      BITMAP* other) {
+    const light oneMean = linear(meanColor(one));
+    const light otherMean = linear(meanColor(other));
+    for (const vision& eye : visions) {
+        const double difference =
+            deltaE(toLab(seenWith(eye, oneMean)), toLab(seenWith(eye, otherMean)));
+        std::printf("%s and %s: colour difference %.1f with %s\n", oneFile.c_str(),
+                    otherFile.c_str(), difference, eye.name);
+        if (difference < 40)
+            fail(oneFile, "looks like " + otherFile + " with " + eye.name + ": colour difference " +
+                              std::to_string(difference) + ", not 40");
+    }
+}
+
+// The bullet must stand out on the white road at a glance: its drawn pixels, as the eye
+// averages them, reach a contrast of 3:1 against white.
+void checkContrastOnRoad(const std::string& file, BITMAP* image) {
+    double total = 0;
+    int visible = 0;
+    for (int y = 0; y < image->h; ++y)
+        for (int x = 0; x < image->w; ++x)
+            if (!at(image, x, y).magenta()) {
+                total += luminance(linear(at(image, x, y)));
+                ++visible;
+            }
+    const double ratio = contrast(visible ? total / visible : 1, 1);
+    std::printf("%s: contrast %.1f:1 against the white road\n", file.c_str(), ratio);
+    if (ratio < 3)
+        fail(file, "has a contrast of only " + std::to_string(ratio) + ":1 against the road");
+}
+
 // The shot's flash is copied without a mask: the car-sized corner that the race copies must
 // hold no magenta and fade into the white road at its edges.
 void checkFlash(const std::string& file, const loaded& picture, int carW, int carH) {
@@ -258,6 +392,298 @@ void checkTitle(const std::string& file, const loaded& picture) {
         fail(file, std::to_string(magenta) + " magenta pixels, but the title is not masked");
 }
 
+// The library's 8-pixel font, one glyph a character: which pixels of its cell are ink.
+struct glyph {
+    char letter;
+    bool ink[8][8];
+};
+
+std::vector<glyph> fontGlyphs() {
+    std::vector<glyph> glyphs;
+    BITMAP* cell = create_bitmap_ex(8, 8, 8);
+    for (char letter = '!'; letter <= '~'; ++letter) {
+        clear_to_color(cell, 0);
+        const char text[2] = {letter, 0};
+        textout_ex(cell, font, text, 0, 0, 1, -1);
+        glyph g{letter, {}};
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                g.ink[y][x] = getpixel(cell, x, y) == 1;
+        glyphs.push_back(g);
+    }
+    destroy_bitmap(cell);
+    return glyphs;
+}
+
+bool same(const color& one, const color& other) {
+    return one.r == other.r && one.g == other.g && one.b == other.b;
+}
+
+// A letter found on a picture: where, in which colour, and its least contrast against the
+// pixels around its strokes.
+// A picture's pixels, read once: the search for letters looks at each of them many times.
+struct grid {
+    int w, h;
+    std::vector<color> pixels;
+    explicit grid(BITMAP* image) : w(image->w), h(image->h) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                pixels.push_back(at(image, x, y));
+    }
+    const color& operator()(int x, int y) const { return pixels[static_cast<size_t>(y * w + x)]; }
+};
+
+// How many pixels wide and high one pixel of the font is drawn.
+struct blowUp {
+    int x, y;
+};
+
+struct letterSeen {
+    int x, y;
+    blowUp scale;
+    char letter;
+    color ink;
+    double contrast;
+};
+
+// Whether glyph g is printed at (x, y) blown up by scale, in one colour with none of that
+// colour touching its strokes inside its cell (read in the middle of each font pixel's block);
+// if so, the letter as seen.
+bool printed(const grid& image, const glyph& g, int x, int y, blowUp scale, letterSeen& seen) {
+    const color* ink = nullptr;
+    color first{};
+    double least = 21;
+    for (int row = 0; row < 8; ++row)
+        for (int column = 0; column < 8; ++column) {
+            if (!g.ink[row][column])
+                continue;
+            for (int dy = 0; dy < scale.y; ++dy)
+                for (int dx = 0; dx < scale.x; ++dx) {
+                    const color& pixel = image(x + column * scale.x + dx, y + row * scale.y + dy);
+                    if (!ink) {
+                        first = pixel;
+                        ink = &first;
+                    } else if (!same(pixel, *ink))
+                        return false;
+                }
+        }
+    if (!ink)
+        return false;
+    const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    for (int row = 0; row < 8; ++row)
+        for (int column = 0; column < 8; ++column) {
+            if (!g.ink[row][column])
+                continue;
+            for (const auto& step : steps) {
+                const int c = column + step[0];
+                const int r = row + step[1];
+                if (c < 0 || r < 0 || c >= 8 || r >= 8 || g.ink[r][c])
+                    continue;
+                const color around =
+                    image(x + c * scale.x + scale.x / 2, y + r * scale.y + scale.y / 2);
+                if (same(around, first))
+                    return false;
+                least =
+                    std::fmin(least, contrast(luminance(linear(first)), luminance(linear(around))));
+            }
+        }
+    seen = {x, y, scale, g.letter, first, least};
+    return true;
+}
+
+// Every text on the title must be readable by every player: at least 4.5:1 contrast against
+// what lies around its letters. The checker finds the texts itself, as words of the library's
+// font (two letters or more, in one colour, at the font's size or blown up by whole pixels,
+// up to three times in either direction).
+void checkTitleTexts(const std::string& file, BITMAP* picture) {
+    const grid image(picture);
+    const std::vector<glyph> glyphs = fontGlyphs();
+    std::vector<std::pair<letterSeen, const glyph*>> found;
+    for (int sx = 1; sx <= 3; ++sx)
+        for (int sy = 1; sy <= 3; ++sy)
+            for (int y = 0; y + 8 * sy <= image.h; ++y)
+                for (int x = 0; x + 8 * sx <= image.w; ++x)
+                    for (const glyph& g : glyphs) {
+                        letterSeen seen{};
+                        if (printed(image, g, x, y, {sx, sy}, seen))
+                            found.emplace_back(seen, &g);
+                    }
+    // A letter is part of a word: another in its colour and size one or two cells beside it.
+    // That leaves out most shapes in the drawings that only look like a letter.
+    const auto key = [](const letterSeen& seen, int x) {
+        return std::make_tuple(x, seen.y, seen.scale.x, seen.scale.y, seen.ink.r, seen.ink.g,
+                               seen.ink.b);
+    };
+    std::set<decltype(key(letterSeen{}, 0))> places;
+    for (const auto& match : found)
+        places.insert(key(match.first, match.first.x));
+    const auto inWord = [&](const std::pair<letterSeen, const glyph*>& match) {
+        const letterSeen& seen = match.first;
+        for (int cells : {-2, -1, 1, 2})
+            if (places.count(key(seen, seen.x + cells * 8 * seen.scale.x)))
+                return true;
+        return false;
+    };
+    found.erase(
+        std::remove_if(found.begin(), found.end(), [&](const auto& m) { return !inWord(m); }),
+        found.end());
+    // A smaller letter, or one blown up less, may fit insidemaller letter, or one blown up less,
+    // may fit inside a bigger one (a dot in a colon, a stroke in an l): the letters with the most
+    // ink claim their pixels first, and one that needs a claimed pixel is no letter of its own.
+    const auto inkOf = [](const std::pair<letterSeen, const glyph*>& one) {
+        int count = 0;
+        for (const auto& row : one.second->ink)
+            count += static_cast<int>(std::count(std::begin(row), std::end(row), true));
+        return count * one.first.scale.x * one.first.scale.y;
+    };
+    std::stable_sort(found.begin(), found.end(),
+                     [&](const auto& one, const auto& other) { return inkOf(one) > inkOf(other); });
+    std::vector<bool> claimed(image.pixels.size(), false);
+    std::vector<letterSeen> letters;
+    for (const auto& [seen, g] : found) {
+        std::vector<size_t> pixels;
+        for (int row = 0; row < 8; ++row)
+            for (int column = 0; column < 8; ++column)
+                for (int dy = 0; g->ink[row][column] && dy < seen.scale.y; ++dy)
+                    for (int dx = 0; dx < seen.scale.x; ++dx)
+                        pixels.push_back(
+                            static_cast<size_t>((seen.y + row * seen.scale.y + dy) * image.w +
+                                                seen.x + column * seen.scale.x + dx));
+        if (std::any_of(pixels.begin(), pixels.end(), [&](size_t at) { return claimed[at]; }))
+            continue;
+        for (size_t at : pixels)
+            claimed[at] = true;
+        letters.push_back(seen);
+    }
+    // Letters one cell apart (or a space between) in one colour make a word of a text.
+    const auto follows = [](const letterSeen& one, const letterSeen& next) {
+        const int gap = next.x - one.x;
+        return next.y == one.y && next.scale.x == one.scale.x && next.scale.y == one.scale.y &&
+               same(next.ink, one.ink) && (gap == 8 * one.scale.x || gap == 16 * one.scale.x);
+    };
+    std::sort(letters.begin(), letters.end(), [](const letterSeen& one, const letterSeen& other) {
+        return std::make_pair(one.y, one.x) < std::make_pair(other.y, other.x);
+    });
+    size_t texts = 0;
+    for (size_t start = 0; start < letters.size();) {
+        size_t end = start + 1;
+        std::string words(1, letters[start].letter);
+        double least = letters[start].contrast;
+        for (; end < letters.size() && follows(letters[end - 1], letters[end]); ++end) {
+            if (letters[end].x - letters[end - 1].x == 16 * letters[start].scale.x)
+                words += ' ';
+            words += letters[end].letter;
+            least = std::fmin(least, letters[end].contrast);
+        }
+        const bool word =
+            std::any_of(words.begin(), words.end(), [](char c) { return std::isalnum(c) != 0; });
+        if (end - start >= 2 && word) {
+            ++texts;
+            std::printf("%s: \"%s\" at %d, %d: contrast %.1f:1\n", file.c_str(), words.c_str(),
+                        letters[start].x, letters[start].y, least);
+            if (least < 4.5)
+                fail(file, "\"" + words + "\" has a contrast of only " + std::to_string(least) +
+                               ":1 against what is behind it, not 4.5");
+        }
+        start = end;
+    }
+    if (texts == 0)
+        fail(file, "no text found on it");
+}
+
+// An icon as the desktop reads it, decoded by libpng: red, green, blue and alpha a pixel.
+struct icon {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;
+    const unsigned char* at(int x, int y) const { return &pixels[4 * (y * width + x)]; }
+    bool clear(int x, int y) const { return at(x, y)[3] == 0; }
+};
+
+bool decode(const std::string& file, icon& decoded) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file.c_str())) {
+        fail(file, std::string("libpng cannot read it: ") + image.message);
+        return false;
+    }
+    if (image.format != PNG_FORMAT_RGBA) {
+        fail(file, "is not an 8-bit RGBA PNG");
+        png_image_free(&image);
+        return false;
+    }
+    decoded.width = static_cast<int>(image.width);
+    decoded.height = static_cast<int>(image.height);
+    decoded.pixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, decoded.pixels.data(), 0, nullptr)) {
+        fail(file, std::string("libpng cannot decode it: ") + image.message);
+        return false;
+    }
+    return true;
+}
+
+// An icon must read on a light panel as on a dark one: it is outlined, every pixel it shows
+// next to a clear one (or on its edge) dark. At 32 pixels and less there is no room for a
+// tile: the car's vivid paint spans at least three quarters of the width.
+void checkIcon(const std::string& file, int size) {
+    icon decoded;
+    if (!decode(file, decoded))
+        return;
+    if (decoded.width != size || decoded.height != size) {
+        fail(file, "is " + ::size(decoded.width, decoded.height) + ", not " + ::size(size, size));
+        return;
+    }
+    int lightRim = 0;
+    int left = size;
+    int right = -1;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            if (decoded.clear(x, y))
+                continue;
+            const unsigned char* rgba = decoded.at(x, y);
+            const color pixel{rgba[0], rgba[1], rgba[2]};
+            bool rim = x == 0 || y == 0 || x == size - 1 || y == size - 1;
+            rim = rim || decoded.clear(x - 1, y) || decoded.clear(x + 1, y) ||
+                  decoded.clear(x, y - 1) || decoded.clear(x, y + 1);
+            lightRim += rim && !pixel.dark();
+            if (saturation(pixel) >= 0.5 && std::max({pixel.r, pixel.g, pixel.b}) >= 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    const int span = right >= left ? right - left + 1 : 0;
+    std::printf("%s: paint spans %d of %d columns\n", file.c_str(), span, size);
+    if (lightRim)
+        fail(file, std::to_string(lightRim) + " pixels of its outline are not dark");
+    if (size <= 32 && 4 * span < 3 * size)
+        fail(file, "the car spans only " + std::to_string(span) + " of its " +
+                       std::to_string(size) + " columns");
+}
+
+// Every icon the desktop may pick, whatever sizes the generator writes.
+void checkIcons(const std::string& folder) {
+    const std::string icons = folder + "linux/icons/";
+    DIR* sizes = opendir(icons.c_str());
+    if (!sizes) {
+        fail(icons, "missing");
+        return;
+    }
+    std::vector<int> found;
+    while (const dirent* entry = readdir(sizes)) {
+        int width = 0;
+        int height = 0;
+        char rest = 0;
+        if (std::sscanf(entry->d_name, "%dx%d%c", &width, &height, &rest) == 2 && width == height)
+            found.push_back(width);
+    }
+    closedir(sizes);
+    std::sort(found.begin(), found.end());
+    if (found.empty())
+        fail(icons, "holds no icon");
+    for (int size : found)
+        checkIcon(icons + ::size(size, size) + "/gravelmoth.png", size);
+}
+
 // Samples as signed values between -1 and 1, whatever the file's bit depth.
 std::vector<double> values(const SAMPLE* sound) {
     std::vector<double> result(sound->len);
@@ -278,6 +704,25 @@ double correlation(const std::vector<double>& samples, size_t a, size_t b, size_
         bb += samples[b + i] * samples[b + i];
     }
     return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+// The race starts the engine at the loop's first sample, at every race start and every
+// resume after a pause: unless that sample is a zero crossing, the speaker jumps with a
+// click. It must lie between its neighbours, on either side of zero, and nearer to zero than
+// half a step. Round the loop the wave goes on as it does beside the seam, with no step.
+void checkSeam(const std::string& file, const std::vector<double>& samples, double seam) {
+    const size_t count = samples.size();
+    const double first = samples[0];
+    const double before = samples[count - 1];
+    const double after = samples[1];
+    const double beside =
+        std::fmax(std::fabs(after - first), std::fabs(before - samples[count - 2]));
+    std::printf("%s: starts at %.0f of 32768, steps %.0f across the seam, %.0f beside it\n",
+                file.c_str(), 32768 * first, 32768 * seam, 32768 * beside);
+    if (std::fabs(first) > 0.02 || std::fabs(first) > beside / 2 || before * after > 0)
+        fail(file, "does not start at a zero crossing, so starting it clicks");
+    if (seam > 2 * beside)
+        fail(file, "steps where it loops, more than twice the steps beside the seam");
 }
 
 // The race loops the engine note: the file must hold whole periods of it, so that its end
@@ -312,8 +757,10 @@ void checkLoop(const std::string& file, const std::vector<double>& samples) {
     double largest = 0;
     for (size_t i = 1; i < count; ++i)
         largest = std::fmax(largest, std::fabs(samples[i] - samples[i - 1]));
-    if (std::fabs(samples[0] - samples[count - 1]) > largest)
+    const double seam = std::fabs(samples[0] - samples[count - 1]);
+    if (seam > largest)
         fail(file, "jumps where it loops, more than anywhere inside it");
+    checkSeam(file, samples, seam);
 }
 
 // A sound's samples and their rate a second; no samples when it cannot be loaded.
@@ -427,6 +874,109 @@ void checkBody(const std::string& file, const soundData& shot) {
         fail(file, "is dull: less than 8 % of its energy lies above 2 kHz");
 }
 
+// A sound's loudness over time: the RMS of each 2 ms of it.
+std::vector<double> envelope(const soundData& sound) {
+    const size_t window = static_cast<size_t>(sound.rate / 500);
+    std::vector<double> levels;
+    for (size_t start = 0; start + window <= sound.values.size(); start += window) {
+        double sum = 0;
+        for (size_t i = start; i < start + window; ++i)
+            sum += sound.values[i] * sound.values[i];
+        levels.push_back(std::sqrt(sum / window));
+    }
+    return levels;
+}
+
+// The robot fires about a thousand times a race: its shot must not tire the ear. It is short,
+// it swells in rather than starting with a step, and little of it is shrill.
+void checkGentle(const std::string& file, const soundData& shot) {
+    const double length = shot.values.size() / shot.rate;
+    const std::vector<double> levels = envelope(shot);
+    const double loudest = levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end());
+    size_t swell = 0;
+    while (swell < levels.size() && levels[swell] < loudest / 2)
+        ++swell;
+    const double attack = 2.0 * swell;
+    const double shrill = band(shot, 3000, true);
+    std::printf("%s: lasts %.0f ms, reaches half its loudness after %.0f ms, %.1f %% of its "
+                "energy above 3 kHz\n",
+                file.c_str(), 1000 * length, attack, 100 * shrill);
+    if (length > 0.2)
+        fail(file, "lasts " + std::to_string(length) + " s, more than 0.2 s");
+    if (attack < 6)
+        fail(file, "starts with a step: half its loudness within " + std::to_string(attack) +
+                       " ms, not 6");
+    if (shrill > 0.05)
+        fail(file, "is shrill: more than 5 % of its energy lies above 3 kHz");
+}
+
+// The magnitudes of a sound's spectrum, from 0 Hz up to half its rate, by a plain radix-2
+// FFT over the sound padded with silence to a power of two.
+std::vector<double> spectrum(const std::vector<double>& samples) {
+    size_t size = 1;
+    while (size < samples.size())
+        size *= 2;
+    std::vector<std::complex<double>> bins(size);
+    for (size_t i = 0; i < samples.size(); ++i)
+        bins[i] = samples[i];
+    for (size_t i = 1, j = 0; i < size; ++i) {
+        size_t bit = size >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(bins[i], bins[j]);
+    }
+    const double pi = 3.14159265358979323846;
+    for (size_t length = 2; length <= size; length *= 2) {
+        const std::complex<double> turn = std::polar(1.0, -2 * pi / length);
+        for (size_t start = 0; start < size; start += length) {
+            std::complex<double> w = 1;
+            for (size_t k = 0; k < length / 2; ++k, w *= turn) {
+                const std::complex<double> even = bins[start + k];
+                const std::complex<double> odd = bins[start + k + length / 2] * w;
+                bins[start + k] = even + odd;
+                bins[start + k + length / 2] = even - odd;
+            }
+        }
+    }
+    std::vector<double> magnitudes(size / 2 + 1);
+    for (size_t i = 0; i < magnitudes.size(); ++i)
+        magnitudes[i] = std::abs(bins[i]);
+    return magnitudes;
+}
+
+// Where a sound's energy is centred in its spectrum, in Hz, on the scale the ear hears pitch
+// on: the mean of the frequencies' octaves, weighted by their energy. What lies below 20 Hz
+// is not heard.
+double centroid(const soundData& sound) {
+    const std::vector<double> magnitudes = spectrum(sound.values);
+    const double binWidth = sound.rate / (2.0 * (magnitudes.size() - 1));
+    double weighted = 0;
+    double total = 0;
+    for (size_t i = static_cast<size_t>(std::ceil(20 / binWidth)); i < magnitudes.size(); ++i) {
+        const double energy = magnitudes[i] * magnitudes[i];
+        weighted += std::log2(i * binWidth) * energy;
+        total += energy;
+    }
+    return total > 0 ? std::exp2(weighted / total) : 0;
+}
+
+// "I fired" and "a mine hit me" must not sound alike: their spectra are centred at least an
+// octave apart.
+void checkUnlike(const std::string& shotFile, const soundData& shot, const std::string& mineFile,
+                 const soundData& mine) {
+    const double shotCentre = centroid(shot);
+    const double mineCentre = centroid(mine);
+    const double ratio =
+        std::fmax(shotCentre, mineCentre) / std::fmax(1.0, std::fmin(shotCentre, mineCentre));
+    std::printf("%s: centred at %.0f Hz; %s: at %.0f Hz, %.2f times apart\n", shotFile.c_str(),
+                shotCentre, mineFile.c_str(), mineCentre, ratio);
+    if (ratio < 2)
+        fail(mineFile, "sounds like " + shotFile + ": their spectra are centred only " +
+                           std::to_string(ratio) + " times apart, not 2");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -457,8 +1007,10 @@ int main(int argc, char** argv) {
         const std::string kind = name;
         if (kind == "stone" || kind == "mine" || kind == "enemycar" || kind == "robotbullet")
             checkStrikes(file, picture.exact);
-        if (kind == "robotbullet")
+        if (kind == "robotbullet") {
             checkStandsOut(file, picture.exact);
+            checkContrastOnRoad(file, picture.exact);
+        }
         if (kind == "car") {
             carW = picture.exact->w;
             carH = picture.exact->h;
@@ -471,6 +1023,15 @@ int main(int argc, char** argv) {
         if (load(mineFile, mine) && load(stoneFile, stone))
             checkMineAgainstStone(mineFile, mine.exact, stoneFile, stone.exact);
     }
+    const char* const lookAlikes[][2] = {
+        {"car", "enemycar"}, {"stone", "mine"}, {"mine", "robotbullet"}, {"stone", "robotbullet"}};
+    for (const auto& pair : lookAlikes) {
+        const std::string oneFile = folder + "gfx/" + pair[0] + ".tga";
+        const std::string otherFile = folder + "gfx/" + pair[1] + ".tga";
+        loaded one, other;
+        if (load(oneFile, one) && load(otherFile, other))
+            checkColorsApart(oneFile, one.exact, otherFile, other.exact);
+    }
     {
         const std::string file = folder + "gfx/explosion.tga";
         loaded picture;
@@ -482,9 +1043,12 @@ int main(int argc, char** argv) {
     {
         const std::string file = folder + "gfx/title.tga";
         loaded picture;
-        if (load(file, picture))
+        if (load(file, picture)) {
             checkTitle(file, picture);
+            checkTitleTexts(file, picture.exact);
+        }
     }
+    checkIcons(folder);
     const std::string engineFile = folder + "sfx/racecar.wav";
     const soundData engine = checkSound(engineFile, true);
     if (!engine.values.empty())
@@ -493,14 +1057,20 @@ int main(int argc, char** argv) {
         const char* name;
         int volume;
     } signals[] = {{"explosion", 200}, {"mineexplosion", 200}, {"robotshoot", 150}};
-    for (const auto& signal : signals) {
-        const std::string file = folder + "sfx/" + signal.name + ".wav";
-        const soundData sound = checkSound(file, false);
+    soundData heard[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::string file = folder + "sfx/" + signals[i].name + ".wav";
+        const soundData& sound = heard[i] = checkSound(file, false);
         if (!sound.values.empty() && !engine.values.empty())
-            checkAboveEngine(file, sound, signal.volume, engine);
-        if (!sound.values.empty() && std::string(signal.name) == "explosion")
+            checkAboveEngine(file, sound, signals[i].volume, engine);
+        if (!sound.values.empty() && i == 0)
             checkBody(file, sound);
+        if (!sound.values.empty() && i == 2)
+            checkGentle(file, sound);
     }
+    if (!heard[0].values.empty() && !heard[1].values.empty())
+        checkUnlike(folder + "sfx/explosion.wav", heard[0], folder + "sfx/mineexplosion.wav",
+                    heard[1]);
 
     if (failures)
         std::printf("%d problems\n", failures);

@@ -41,12 +41,21 @@ const spriteFile spriteFiles[] = {
 // The sizes in which desktops look for an application's icon.
 const int iconSizes[] = {16, 32, 48, 64, 128, 256};
 
-// The icon is drawn at 48 pixels. The larger sizes (64, 128, 256) show it scaled up by whole
-// pixels, so that they stay as sharp, in the middle of their square with an eighth of it free
-// on every side; the smaller ones average its pixels 3 by 3, for 32 from it doubled.
-picture iconAt(const picture& icon, int size) {
-    if (size < icon.width())
-        return icon.scaled(size / 16).shrunk(3);
+// The small icons are drawn pixel by pixel, each for its size: scaled down from the 48, the
+// car would shrink to a bar lost in its tile.
+struct drawnIcon {
+    int size;
+    const char* name;
+};
+const drawnIcon drawnIcons[] = {{16, "icon16"}, {32, "icon32"}};
+
+// The icon is composed at 48 pixels. The larger sizes (64, 128, 256) show it scaled up by
+// whole pixels, so that they stay as sharp, in the middle of their square with an eighth of it
+// free on every side.
+picture iconAt(const picture& icon, int size, const std::string& artFolder, const palette& colors) {
+    for (const drawnIcon& drawn : drawnIcons)
+        if (drawn.size == size)
+            return readSprite(artFolder + "/" + drawn.name + ".txt", colors, size, size);
     if (size == icon.width())
         return icon;
     return icon.scaled(size / 64).centred(size);
@@ -70,8 +79,11 @@ void writeAssets(const std::string& output, const std::string& artFolder) {
         const std::string folder =
             output + "/linux/icons/" + std::to_string(size) + "x" + std::to_string(size);
         makeFolder(folder);
-        savePng(iconAt(icon, size), folder + "/gravelmoth.png");
+        savePng(iconAt(icon, size, artFolder, colors), folder + "/gravelmoth.png");
     }
+    // The running window's icon, which the library hands to the window manager; the game
+    // compiles it in.
+    saveXpm(icon, "gravelmoth_xpm", output + "/linux/icons/gravelmoth.xpm");
 
     saveWav(engineLoop(), output + "/sfx/racecar.wav");
     saveWav(shotBlast(), output + "/sfx/explosion.wav");

@@ -4,12 +4,14 @@
 #include <png.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 
 picture::picture(int width, int height, rgb fill)
     : w(width), h(height), pixels(static_cast<size_t>(width * height), fill) {}
@@ -217,5 +219,56 @@ void savePng(const picture& image, const std::string& file) {
         throw std::runtime_error("cannot write " + file + ": " + std::strerror(errno));
     const bool written = writePng(out, image.width(), image.height(), rows.data());
     if (std::fclose(out) != 0 || !written)
+        throw std::runtime_error("cannot write " + file);
+}
+
+// One character per colour, in the order the colours first appear; the mask is ' '.
+static std::map<rgb, char, bool (*)(const rgb&, const rgb&)> xpmColors(const picture& image) {
+    const auto before = [](const rgb& one, const rgb& other) {
+        return std::tie(one.r, one.g, one.b) < std::tie(other.r, other.g, other.b);
+    };
+    std::map<rgb, char, bool (*)(const rgb&, const rgb&)> colors(before);
+    static const std::string letters =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.,-+=*#@$%&:;<>!?/|()[]";
+    colors[maskColor] = ' ';
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!colors.count(image.at(x, y))) {
+                if (colors.size() > letters.size())
+                    throw std::runtime_error("too many colours for an XPM of one character each");
+                const char letter = letters[colors.size() - 1];
+                colors[image.at(x, y)] = letter;
+            }
+    return colors;
+}
+
+void saveXpm(const picture& image, const std::string& name, const std::string& file) {
+    const auto colors = xpmColors(image);
+    std::ostringstream out;
+    out << "/* XPM */\nstatic const char* " << name << "[] = {\n";
+    out << "\"" << image.width() << " " << image.height() << " " << colors.size() << " 1\",\n";
+    // The colours in the order of their characters, so that the file reads top to bottom.
+    std::vector<std::pair<char, rgb>> byLetter;
+    for (const auto& [color, letter] : colors)
+        byLetter.emplace_back(letter, color);
+    std::sort(byLetter.begin(), byLetter.end(),
+              [](const auto& one, const auto& other) { return one.first < other.first; });
+    char hex[8];
+    for (const auto& [letter, color] : byLetter) {
+        if (color == maskColor) {
+            out << "\"" << letter << " c None\",\n";
+            continue;
+        }
+        std::snprintf(hex, sizeof hex, "#%02X%02X%02X", color.r, color.g, color.b);
+        out << "\"" << letter << " c " << hex << "\",\n";
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        out << "\"";
+        for (int x = 0; x < image.width(); ++x)
+            out << colors.at(image.at(x, y));
+        out << (y + 1 < image.height() ? "\",\n" : "\"};\n");
+    }
+    std::ofstream written(file, std::ios::binary);
+    if (!(written << out.str()) || !written.flush())
         throw std::runtime_error("cannot write " + file);
 }

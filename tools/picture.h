@@ -59,6 +59,10 @@ void saveTga(const picture& image, const std::string& file);
 // transparent.
 void savePng(const picture& image, const std::string& file);
 
+// Writes an XPM picture, which is also C source declaring the array name, as the library's
+// window icon (allegro_icon) takes it; the mask colour becomes transparent ("None").
+void saveXpm(const picture& image, const std::string& name, const std::string& file);
+
 // Reads a whole file; throws std::runtime_error when it cannot.
 std::string readFile(const std::string& file);
 // Makes a folder and the folders above it that are missing; throws std::runtime_error when it

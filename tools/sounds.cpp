@@ -2,6 +2,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -96,6 +97,22 @@ void fadeEnds(waveform& samples, int in, int out) {
         samples[static_cast<size_t>(size - 1 - i)] *= static_cast<double>(i) / out;
 }
 
+// Turns a loop round so that it starts where it rises through zero closest to it: the race
+// starts the engine at the first sample, and a first sample far from zero clicks. The loop
+// repeats as a whole, so it plays on round its end as before.
+void startAtZero(waveform& loop) {
+    const size_t size = loop.size();
+    size_t best = size;
+    for (size_t i = 0; i < size; ++i) {
+        const double before = loop[(i + size - 1) % size];
+        if (before < 0 && loop[i] >= 0 && (best == size || loop[i] < loop[best]))
+            best = i;
+    }
+    if (best == size)
+        return;
+    std::rotate(loop.begin(), loop.begin() + static_cast<std::ptrdiff_t>(best), loop.end());
+}
+
 double seconds(int sample) {
     return static_cast<double>(sample) / sampleRate;
 }
@@ -133,6 +150,7 @@ waveform engineLoop() {
     for (double& sample : samples)
         sample = soften(1.4 * sample);
     normalise(samples, 0.3);
+    startAtZero(samples);
     return samples;
 }
 
@@ -161,13 +179,21 @@ waveform shotBlast() {
     return samples;
 }
 
-// A deep falling thump under a long roll of dark noise, with crackles as debris comes down.
+// A deep falling thump under a roll of dark noise, with crackles as debris comes down, and
+// over it the ring of the mine's steel shell bursting: a few inharmonic partials from 900 Hz
+// up, as struck metal has. The ring is what tells a mine apart from the player's own shot,
+// which is a boom alone.
 waveform mineBoom() {
     const int size = sampleRate * 95 / 100;
     noise blast(0xb00au);
     noise crackle(0xc4ac1eu);
     lowPass dark;
     lowPass darker;
+    const double partials[][3] = {// Hz, strength, seconds to fall by e
+                                  {900, 1.0, 0.22},
+                                  {1350, 0.8, 0.16},
+                                  {2030, 0.35, 0.09},
+                                  {2710, 0.2, 0.06}};
     waveform samples(static_cast<size_t>(size));
     double thumpPhase = 0;
     for (int i = 0; i < size; ++i) {
@@ -179,33 +205,39 @@ waveform mineBoom() {
         const double spark = crackle.next();
         const double pop = std::fabs(spark) > 0.996 ? spark * expo(-t / 0.35) : 0;
         const double body = roll * (expo(-t / 0.22) + 0.4 * expo(-t / 0.6));
+        double ring = 0;
+        for (const auto& partial : partials)
+            ring += partial[1] * wave(partial[0] * t) * expo(-t / partial[2]);
         samples[static_cast<size_t>(i)] =
-            soften(2.4 * attack * (3.5 * body + 0.8 * thump) + 0.8 * pop);
+            soften(2.4 * attack * (3.0 * body + 0.8 * thump + 1.5 * ring) + 0.8 * pop);
     }
     fadeEnds(samples, 22, sampleRate / 10);
     normalise(samples, 0.95);
     return samples;
 }
 
-// Two square-ish voices a fifth apart that sweep down fast, with a buzzing ring on top. It
-// is the only warning of a falling bullet, so it holds its loudness for a while.
+// Two rounded voices a fifth apart that sweep down, swelling in over a few milliseconds and
+// dying away fast. It is the only warning of a falling bullet, heard about a thousand times
+// a race: short, with no hard edge and nothing shrill, yet clearly over the engine.
 waveform laserZap() {
-    const int size = sampleRate * 28 / 100;
+    const int size = sampleRate * 16 / 100;
+    const double swell = 0.016;
     waveform samples(static_cast<size_t>(size));
     double phase = 0;
     double upper = 0;
     for (int i = 0; i < size; ++i) {
         const double t = seconds(i);
-        const double pitch = 300 + 2100 * expo(-t / 0.05);
+        const double pitch = 480 + 900 * expo(-t / 0.04);
         phase += pitch / sampleRate;
         upper += 1.5 * pitch / sampleRate;
-        const double square = soften(6 * wave(phase));
-        const double fifth = soften(4 * wave(upper));
-        const double ring = 0.8 + 0.2 * wave(t * 70);
-        const double level = expo(-t / 0.14);
-        samples[static_cast<size_t>(i)] = (0.7 * square + 0.3 * fifth) * ring * level;
+        const double voice = soften(2 * wave(phase));
+        const double fifth = soften(1.5 * wave(upper));
+        // A raised cosine: the swell starts and ends without a corner.
+        const double rise = t < swell ? (1 - wave(t / swell / 2 + 0.25)) / 2 : 1;
+        const double level = rise * expo(-t / 0.07);
+        samples[static_cast<size_t>(i)] = (0.7 * voice + 0.3 * fifth) * level;
     }
-    fadeEnds(samples, 44, sampleRate / 40);
+    fadeEnds(samples, 0, sampleRate / 100);
     normalise(samples, 0.9);
     return samples;
 }

@@ -16,7 +16,7 @@ waveform engineLoop();
 waveform shotBlast();
 // A mine going off: bigger and deeper than the shot.
 waveform mineBoom();
-// The robot firing: a short falling laser zap.
+// The robot firing: a short, soft falling zap.
 waveform laserZap();
 
 // Length in samples of one period of the engine note, and how many of them the loop holds.

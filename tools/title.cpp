@@ -146,18 +146,19 @@ void panel(BITMAP* target, int left, int top, int right, int bottom, int fill) {
     rectfill(target, left + 1, top + 1, right - 1, bottom - 1, shade(fill));
 }
 
-// The band at the top: the name, large, between two moths.
-void drawName(BITMAP* target, const sprites& art) {
-    rectfill(target, 0, 0, 319, 35, shade(black));
-    hline(target, 0, 36, 319, shade(darkGrey));
+// The band at the top: the name, large, between two moths. Returns the row below it.
+int drawName(BITMAP* target, const sprites& art) {
+    rectfill(target, 0, 0, 319, 26, shade(black));
+    hline(target, 0, 27, 319, shade(darkGrey));
     const std::string name = "Gravelmoth";
     const int width = textWidth(name) * 3;
     const int x = (320 - width) / 2;
-    bigText(target, name, x + 2, 3, 3, 3, darkGrey);
-    bigText(target, name, x, 1, 3, 3, white);
-    paste(target, art.moth, x - 34, 4);
-    paste(target, art.moth, x + width + 10, 4);
-    centredText(target, "a race against the clock", 160, 27, grey);
+    bigText(target, name, x + 2, 3, 3, 2, darkGrey);
+    bigText(target, name, x, 1, 3, 2, white);
+    paste(target, art.moth, x - 34, 1);
+    paste(target, art.moth, x + width + 10, 1);
+    centredText(target, "a race against the clock", 160, 19, grey);
+    return 28;
 }
 
 // A slice of a race, as wide as the screen and at the sprites' real size: the player fires to
@@ -200,23 +201,37 @@ void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
 }
 
 // What each thing on the road costs when it strikes, and what the shot does to it: the
-// sprite at its real size, centred in a car-wide slot, and two lines beside it.
+// sprite at its real size, centred in a car-wide slot, and two lines beside it. The second
+// line is a shade lighter, yet dark enough to read at a glance on the grey.
 void hazard(BITMAP* target, const picture& sprite, int x, int y, const std::string& cost,
             const std::string& shot) {
     paste(target, sprite, x + (32 - sprite.width()) / 2, y + (16 - sprite.height()) / 2);
     text(target, cost, x + 35, y, black);
-    text(target, shot, x + 35, y + 8, darkGrey);
+    text(target, shot, x + 35, y + 8, veryDarkGrey);
 }
 
-void drawHazards(BITMAP* target, const sprites& art, int top) {
+// The health bar as the status strip shows it, in a car-wide slot, named beside it.
+void healthBar(BITMAP* target, int x, int y) {
+    rectfill(target, x, y + 3, x + 31, y + 3 + statusStripRows - 1, shade(black));
+    rectfill(target, x + 1, y + 5, x + 22, y + 9, shade(lightGrey));
+    text(target, "health bar", x + 35, y, black);
+    text(target, "empty ends race", x + 35, y + 8, veryDarkGrey);
+}
+
+// Returns the row below the list.
+int drawHazards(BITMAP* target, const sprites& art, int top) {
     hazard(target, art.stone, 4, top, "stone costs 4", "shot: no effect");
     hazard(target, art.mine, 162, top, "mine costs 16", "shot: explodes");
-    hazard(target, art.enemyCar, 4, top + 18, "car costs 12", "shot: it flees");
-    hazard(target, art.robotBullet, 162, top + 18, "bullet costs 9", "shot: no effect");
+    hazard(target, art.enemyCar, 4, top + 17, "car costs 12", "shot: it flees");
+    hazard(target, art.robotBullet, 162, top + 17, "bullet costs 9", "shot: no effect");
+    hazard(target, art.robot, 4, top + 34, "robot harmless", "shot: no effect");
+    healthBar(target, 162, top + 34);
+    return top + 51;
 }
 
-// What the keys do in a race, in two columns.
-void drawRaceKeys(BITMAP* target, int left, int top) {
+// What the keys do in a race, in two columns. Only the left ALT and CTRL keys act.
+// Returns the row below them.
+int drawRaceKeys(BITMAP* target, int left, int top) {
     const int rowY[3] = {top, top + 14, top + 28};
     int x = left;
     x += arrowCap(target, x, rowY[0], arrow::up) + 2;
@@ -229,15 +244,16 @@ void drawRaceKeys(BITMAP* target, int left, int top) {
     x = left;
     x += keyCap(target, x, rowY[2], "ENTER") + 5;
     text(target, "pause", x, rowY[2] + 3, black);
+    x += textWidth("pause") + 6;
+    x += keyCap(target, x, rowY[2], "TAB") + 5;
+    text(target, "then quit", x, rowY[2] + 3, black);
 
     const int column = left + 112;
     x = column + keyCap(target, column, rowY[0], "L-CTRL") + 5;
     text(target, "fire left", x, rowY[0] + 3, black);
-    x = column + keyCap(target, column, rowY[1], "ALT") + 5;
+    x = column + keyCap(target, column, rowY[1], "L-ALT") + 5;
     text(target, "fire right", x, rowY[1] + 3, black);
-    x = column + keyCap(target, column, rowY[2], "TAB") + 5;
-    text(target, "quit", x, rowY[2] + 3, black);
-    text(target, "(paused)", x + 36, rowY[2] + 3, darkGrey);
+    return rowY[2] + capHeight;
 }
 
 // What the keys do here, on the title.
@@ -247,10 +263,10 @@ void drawTitleKeys(BITMAP* target, int left, int top) {
     x += keyCap(target, x, top, "ENTER") + 5;
     text(target, "start a race", x, top + 3, black);
     x = left;
-    x += keyCap(target, x, top + 15, "ALT") + 2;
-    x += keyCap(target, x, top + 15, "L-CTRL") + 2;
-    x += keyCap(target, x, top + 15, "TAB") + 5;
-    text(target, "quit game", x, top + 18, black);
+    x += keyCap(target, x, top + 14, "L-ALT") + 2;
+    x += keyCap(target, x, top + 14, "L-CTRL") + 2;
+    x += keyCap(target, x, top + 14, "TAB") + 5;
+    text(target, "quit game", x, top + 17, black);
 }
 
 // The frame round the best result. The game prints the result itself, so the inside stays
@@ -267,11 +283,12 @@ void drawBestFrame(BITMAP* target) {
 picture titlePicture(const sprites& art) {
     canvas title(320, 200);
     clear_to_color(title, shade(lightGrey));
-    drawName(title, art);
-    drawRace(title, art, 37, 32);
-    drawHazards(title, art, 82);
-    drawRaceKeys(title, 8, 119);
-    drawTitleKeys(title, 8, 166);
+    const int raceTop = drawName(title, art);
+    const int roadHeight = 32;
+    drawRace(title, art, raceTop, roadHeight);
+    const int hazardsTop = raceTop + roadHeight + 10 + 3;
+    const int keysTop = drawHazards(title, art, hazardsTop) + 3;
+    drawTitleKeys(title, 8, drawRaceKeys(title, 8, keysTop) + 5);
     drawBestFrame(title);
     return title.toPicture();
 }
