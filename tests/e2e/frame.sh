@@ -1,14 +1,26 @@
 #!/bin/bash
 # The program frame as a player meets it: the window, the loading text, the close button, and
 # a start without a display (bad files: badfiles.sh).
-#   frame.sh GAME XCLOSE ASSETS CASE
+#   frame.sh GAME XCLOSE ASSETS CASE [WMINFO]
 # CASE: window | no-display
-GAME=$1 XCLOSE=$2 ASSETS=$3
+# WMINFO: the helper that tells a window's class and icon (window only).
+GAME=$1 XCLOSE=$2 ASSETS=$3 WMINFO=${5:-}
 # shellcheck source=SCRIPTDIR/lib.sh
 . "$(dirname "$0")/lib.sh"
 
-# The window, its title and size, the loading text shown until the title picture is read, and
-# a clean end on the close button.
+# The pixels of an XPM of one character a pixel, as wminfo prints an icon: "icon WxH", then
+# "#RRGGBB" or "None" for each pixel, row by row.
+xpm_pixels() { # xpm_pixels FILE
+    awk -F'"' '
+        NF < 3 { next }
+        !header { split($2, f, " "); printf "icon %dx%d\n", f[1], f[2]; colours = f[3]; header = 1; next }
+        colours > 0 { value = $2; sub(/^. c /, "", value); map[substr($2, 1, 1)] = value; colours--; next }
+        { for (i = 1; i <= length($2); i++) print map[substr($2, i, 1)] }
+    ' "$1"
+}
+
+# The window, its title and size, its class and icon, the loading text shown until the title
+# picture is read, and a clean end on the close button.
 case_window() {
     start_xvfb
     # The title picture is a named pipe at first: opening it blocks the game in the loading of
@@ -26,6 +38,20 @@ case_window() {
     geometry=$(xdotool getwindowgeometry --shell "$WIN")
     check "the window is 320x200" grep -qx 'WIDTH=320' <<<"$geometry"
     check "the window is 320x200" grep -qx 'HEIGHT=200' <<<"$geometry"
+
+    # What docks read: the class that the desktop entry's StartupWMClass names, so that they
+    # group the window with its launcher, and the icon, the XPM the generator writes (the
+    # library offers an icon of its own without it).
+    local class
+    [ -x "$WMINFO" ] || fail "no wminfo helper at '$WMINFO'"
+    "$WMINFO" "$WIN" >"$WORK/wminfo" || fail "wminfo could not read the window"
+    class=$(sed -n 's/^StartupWMClass=//p' "$ASSETS/linux/gravelmoth.desktop")
+    check "the desktop entry names a window class" test -n "$class"
+    check "the window's class is the desktop entry's StartupWMClass, $class ($(head -1 "$WORK/wminfo"))" \
+        grep -qx "class [^ ]* $class" "$WORK/wminfo"
+    xpm_pixels "$ASSETS/linux/icons/gravelmoth.xpm" >"$WORK/xpm"
+    check "the window offers the game's icon, pixel for pixel ($(sed -n 2p "$WORK/wminfo"))" \
+        cmp -s <(tail -n +2 "$WORK/wminfo") "$WORK/xpm"
 
     # "Loading engine, please wait...": 30 characters of 8 pixels, white, centred on (160, 100).
     # Its box is 40..279 by 100..107; the last glyph, a dot, leaves its right columns blank.
