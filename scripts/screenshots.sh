@@ -1,7 +1,7 @@
 #!/bin/bash
 # Takes the screenshots in docs/screenshots/ from the real game: the title screen, a race a few
-# seconds in with enemies about, a race with all four kinds of enemy on screen at once, and the
-# pause screen. Builds nothing; needs Xvfb, xdotool and
+# seconds in with enemies about, a race with all four kinds of enemy and a robot's bullet on
+# screen at once, and the pause screen. Builds nothing; needs Xvfb, xdotool and
 # ImageMagick, as the tests do.
 #   scripts/screenshots.sh [GAME]    GAME defaults to build/gravelmoth
 # The game runs in a scratch folder under its own X server, so no "highscore.sav" is touched.
@@ -29,13 +29,14 @@ has_enemies() {
 # The colour of a palette character of the pictures' sources, as "R G B".
 palette_colour() { awk -v c="$1" '$1 == c { print $2, $3, $4 }' "$ASSETS/tools/art/palette.txt"; }
 
-# A stone, a mine, a chasing car and a robot at once, each told by a colour only it wears: the
-# stone's brown, the mine's warning yellow, the robot's visor, and the chasing car's red
-# highlight, which starts 4 columns into it, so that the car is wholly in view.
+# A stone, a mine, a chasing car, a robot and its bullet at once, each told by a colour only it
+# wears: the stone's brown, the mine's warning yellow, the robot's visor, the bullet's cyan, and
+# the chasing car's red highlight, which starts 4 columns into it, so that the car is wholly in
+# view.
 all_kinds() {
     is_race "$1" || return 1
     local c
-    for c in n W e; do
+    for c in n W e u; do
         # shellcheck disable=SC2046
         [ -n "$(bbox "$1" $(palette_colour $c) 4)" ] || return 1
     done
