@@ -191,8 +191,9 @@ static bool readTgaPixels(std::istream& in, const tgaHeader& header, BITMAP* pic
     return true;
 }
 
-// Into the depth and palette the library's own loaders give: the screen's depth where the
-// colour conversion allows it, the mask colour still the mask colour.
+// Into the depth and palette the library's own loaders give, through the helpers they share:
+// the screen's depth where the colour conversion allows it, the mask colour still the mask
+// colour.
 static BITMAP* convertLoaded(BITMAP* picture, RGB* pal) {
     const int depth = bitmap_color_depth(picture);
     const int wanted = _color_load_depth(depth, depth == 32);
