@@ -9,9 +9,25 @@
 #include "robot.h"
 #include "stone.h"
 
+#include <atomic>
 #include <cstdlib>
 
 bool run = false;
+
+// Minutes since 0:00 of the clock that raceReached gives; -1 before the first race.
+static std::atomic<int> clockReached{-1};
+
+bool raceReached(returnStruct& clock) {
+    const int minutes = clockReached;
+    if (minutes < 0)
+        return false;
+    clock = {minutes / 60, minutes % 60};
+    return true;
+}
+
+static void publishClock(const raceState& race) {
+    clockReached = race.hours * 60 + race.minutes;
+}
 
 static const int ticksPerMinute = 32;
 static const int ticksPerDay = 24 * 60 * ticksPerMinute;
@@ -20,8 +36,8 @@ returnStruct* game() {
     raceState race;
     loadRace(race);
     resetRace(race);
-    // Busy poll: a pass runs whenever a tick is pending.
-    while (!global::exit && run)
+    // A pass runs whenever a tick is pending.
+    while (run && awaitTick())
         racePass(race);
     return endRace(race);
 }
@@ -34,6 +50,7 @@ void racePass(raceState& race) {
         --timerCounter;
         race.ticked = true;
     }
+    publishClock(race);
     if (race.ticked) {
         drawRace(race);
         show();
@@ -62,6 +79,7 @@ void loadRace(raceState& race) {
 
 void resetRace(raceState& race) {
     static_cast<raceStart&>(race) = raceStart{};
+    publishClock(race);
     run = true;
 }
 
@@ -272,24 +290,26 @@ void drawProgress(const dayProgress& day, int blink, int minutes, int hours) {
                          hours, minutes);
 }
 
+// The ticks pending, from a stop too, are used up with one frame before a key decides: ENTER
+// held through a stop must not send the race on with the ticks that came due while it was
+// paused.
 void showProgress(int ticks, int minutes, int hours) {
     const dayProgress day = progressOf(ticks, minutes, hours);
     int blink = -32;
-    for (;;) {
-        if (keyStates[KEY_ENTER])
-            return;
-        if (global::exit)
-            return;
-        while (timerCounter > 0) {
-            drawProgress(day, blink, minutes, hours);
-            show();
+    while (awaitTick()) {
+        int shown = blink;
+        for (; timerCounter > 0; --timerCounter) {
+            shown = blink;
             if (++blink == 31)
                 blink = -32;
-            --timerCounter;
         }
-        if (keyStates[KEY_TAB]) {
+        const bool resume = keyStates[KEY_ENTER];
+        const bool quit = !resume && keyStates[KEY_TAB];
+        drawProgress(day, shown, minutes, hours);
+        show();
+        if (quit)
             run = false;
+        if (resume || quit)
             return;
-        }
     }
 }

@@ -15,6 +15,9 @@ struct returnStruct {
 extern bool run;
 
 returnStruct* game();
+// The clock that the race under way, or else the last one, has reached; false before the first.
+// Safe to call from any thread.
+bool raceReached(returnStruct& clock);
 
 // The pause screen; returns when the player resumes, quits (run becomes false) or closes.
 void showProgress(int ticks, int minutes, int hours);

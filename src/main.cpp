@@ -7,14 +7,18 @@
 #include "layout.h"
 #include "tools.h"
 
+#include <X11/Xlib.h>
 #include <allegro.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +28,9 @@
 #include <string>
 
 std::atomic<int> timerCounter{0};
+// Every tick the library has given, so that the game sees whether ticks still come.
+static std::atomic<unsigned> ticksGiven{0};
+static const int ticksPerSecond = 32;
 
 static const char* const highscoreFile = "highscore.sav";
 // Saves take turns through this file's lock; their temporary files start with the prefix.
@@ -32,6 +39,63 @@ static const char* const temporaryPrefix = "highscore.sav.tmp";
 
 void timerCounterUpdater() {
     ++timerCounter;
+    ++ticksGiven;
+}
+
+static void startTicks() {
+    install_int_ex(timerCounterUpdater, BPS_TO_TIMER(ticksPerSecond));
+}
+
+static double monotonicSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// True when the game stood still (or was busy elsewhere) since it last looked.
+// The library's timer thread passes the time since its last look in an int of its 1.19 MHz
+// units, which overflows when the game has stood still (stopped, in a debugger) for half an
+// hour or more: it then gives no tick for up to as long again. So when the game has been awake,
+// looking, for several seconds without a tick, the tick is installed afresh, and the ticks that
+// came due since the last one are counted here, as the library would have. A suspended laptop
+// is not such a stop: the monotonic clock leaves the suspension out.
+static bool lookAtTicks(double now) {
+    static unsigned seen = 0;
+    static double lastTick = 0;   // when the game last saw a tick come
+    static double lastLook = 0;   // when it last looked
+    static double awakeSince = 0; // since when it has looked without a pause and seen no tick
+    const bool stoodStill = lastLook != 0 && now - lastLook > 0.5;
+    lastLook = now;
+    if (ticksGiven != seen || lastTick == 0) {
+        seen = ticksGiven;
+        lastTick = awakeSince = now;
+    } else if (stoodStill) {
+        awakeSince = now;
+    }
+    if (now - awakeSince >= 4) {
+        remove_int(timerCounterUpdater);
+        startTicks();
+        // A day at most: more than any race lasts, and never an overflow.
+        timerCounter += static_cast<int>(std::min(now - lastTick, 86400.0) * ticksPerSecond);
+        lastTick = awakeSince = now;
+    }
+    return stoodStill;
+}
+
+// The screens poll rather than sleep, so that a tick is taken the moment it comes. After the
+// game stood still, the ticks that came due meanwhile come from the library's thread within
+// one of its periods (27 ms at most), not at the very moment the game goes on: the wait lasts
+// that long, so that a screen takes them all before it decides on a key.
+bool awaitTick() {
+    double settled = 0;
+    while (!global::exit) {
+        const double now = monotonicSeconds();
+        if (lookAtTicks(now))
+            settled = now + 0.1;
+        if (timerCounter > 0 && now >= settled)
+            return true;
+    }
+    return false;
 }
 
 void closeFunc() {
@@ -75,23 +139,58 @@ static void endSignal(int) {
     global::exit = true;
 }
 
+// Logging out, Ctrl+C and kill.
+static const int sessionEnds[] = {SIGTERM, SIGINT, SIGHUP};
+
+static sigset_t endSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : sessionEnds)
+        sigaddset(&signals, signal);
+    return signals;
+}
+
 // Logging out, Ctrl+C and kill end the game the way the close button does, so a race still
 // offers its result. allegro_init installs handlers of its own, which end the process at once
 // (aborting it when a signal comes while the window is locked); these replace them.
 static void catchEndSignals() {
     struct sigaction action = {};
     action.sa_handler = endSignal;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = endSignals();
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (int signal : sessionEnds)
         sigaction(signal, &action, nullptr);
 }
 
+// The X server is gone (killed, or the session ended without a signal). The library sets no
+// handler of its own, and Xlib's default one exits at once, while another thread may still draw
+// on the dead display (a crash). Xlib's handler must not return, and the library's thread it
+// may run in holds the library's lock on the display: so the race's result is offered from
+// here, and the game ends with status 0, as the close button ends it, never touching the
+// display again.
+static int displayLost(Display*) {
+    static std::atomic_flag ending = ATOMIC_FLAG_INIT;
+    if (ending.test_and_set())
+        for (;;)
+            pause(); // the first thread to learn of it ends the game
+    returnStruct clock;
+    if (raceReached(clock))
+        updateHighscore(&clock);
+    _exit(EXIT_SUCCESS);
+}
+
+// The end signals wait, blocked, until the game's own handlers are in place: the library's
+// would end the game at once, with a core if one came while it connects to the display. The
+// threads the library starts meanwhile keep them blocked, so they reach the game's own thread,
+// where they are let through once the start-up is done.
 void init() {
+    const sigset_t ends = endSignals();
+    pthread_sigmask(SIG_BLOCK, &ends, nullptr);
     startLibrary();
     // Cleared before a signal can set it.
     global::exit = false;
     catchEndSignals();
+    XSetIOErrorHandler(displayLost);
     if (install_timer() < 0)
         error::timer();
     if (install_keyboard() < 0)
@@ -109,11 +208,12 @@ void init() {
     textout_centre_ex(global::dbuffer, font, "Loading engine, please wait...", SCREEN_W / 2,
                       SCREEN_H / 2, makecol(255, 255, 255), -1);
     show();
-    install_int_ex(timerCounterUpdater, BPS_TO_TIMER(32));
+    startTicks();
     set_uformat(U_ASCII);
     std::srand(static_cast<unsigned>(std::time(nullptr) * 703710));
     set_close_button_callback(closeFunc);
     makeColors();
+    pthread_sigmask(SIG_UNBLOCK, &ends, nullptr);
 }
 
 void uninit() {
@@ -151,24 +251,18 @@ int title() {
     set_close_button_callback(closeFunc);
     BITMAP* picture = titlePicture();
     int decision = 2;
-    while (decision == 2) {
-        while (timerCounter <= 0) {
-        }
-        // Ticks left over from a stalled race are decided on without a frame each, so they are
-        // used up at once rather than carried into the next race.
-        while (decision == 2 && timerCounter > 1) {
-            decision = titleDecision();
+    while (decision == 2 && awaitTick()) {
+        // Ticks left over from a stop or a stalled race are used up before a key decides, so
+        // that a race counts only the time it runs itself.
+        while (timerCounter > 1)
             --timerCounter;
-        }
-        if (decision == 2) {
-            decision = titleTick(picture);
-            --timerCounter;
-        }
+        decision = titleTick(picture);
+        --timerCounter;
     }
     clear_bitmap(global::dbuffer);
     show();
     destroy_bitmap(picture);
-    return decision;
+    return decision == 2 ? 0 : decision;
 }
 
 static std::int32_t readLittleEndian(const unsigned char* bytes) {
@@ -224,6 +318,14 @@ void readHighscore(int& hours, int& minutes) {
     readStored(hours, minutes);
 }
 
+// Hours decide first and minutes break ties.
+static bool beatsStored(int hours, int minutes) {
+    int storedHours;
+    int storedMinutes;
+    readStored(storedHours, storedMinutes);
+    return hours > storedHours || (hours == storedHours && minutes > storedMinutes);
+}
+
 static bool writeAll(int fd, const unsigned char* bytes, size_t size) {
     while (size > 0) {
         const ssize_t written = write(fd, bytes, size);
@@ -252,19 +354,35 @@ static bool mayReplace(struct stat& old, bool& exists) {
 }
 
 // A file of a name no one has used, created here and now: never an older file, and never
-// through a link planted under that name. Two games never share one.
-static int createTemporary(std::string& name) {
+// through a link planted under that name. Two games never share one. It is private until it
+// takes the old best's mode, so no one reads a private best meanwhile.
+static int createTemporary(std::string& name, bool replacing) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         timespec now;
         clock_gettime(CLOCK_REALTIME, &now);
         name = std::string(temporaryPrefix) + "." + std::to_string(getpid()) + "." +
                std::to_string(now.tv_nsec + attempt);
-        const int fd =
-            open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            replacing ? 0600 : 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
+}
+
+// The names createTemporary gives: the prefix, a dot, digits, a dot, digits.
+static bool isTemporaryName(const char* name) {
+    const size_t length = std::strlen(temporaryPrefix);
+    if (std::strncmp(name, temporaryPrefix, length) != 0)
+        return false;
+    name += length;
+    for (int number = 0; number < 2; ++number) {
+        if (*name++ != '.' || !std::isdigit(static_cast<unsigned char>(*name)))
+            return false;
+        while (std::isdigit(static_cast<unsigned char>(*name)))
+            ++name;
+    }
+    return *name == '\0';
 }
 
 // The new best keeps the old one's permission bits, and its owner where the player may give
@@ -285,20 +403,21 @@ static void syncFolder() {
     close(fd);
 }
 
-// The temporary file replaces the old best only once it is complete on disk, so a full disk
-// or a crash never costs the stored best. A rename replaces a link in the best's place and
-// never writes into what it points at.
-static bool replaceWith(int fd, const std::string& temporary, const unsigned char* bytes,
-                        const struct stat* old) {
+// The temporary file, complete and on disk; false, and the file gone, when the write fails.
+static bool writeTemporary(int fd, const std::string& temporary, const unsigned char* bytes,
+                           const struct stat* old) {
     if (old)
         keepOwnerAndMode(fd, *old);
     const bool written = writeAll(fd, bytes, 8) && fsync(fd) == 0;
-    if (close(fd) != 0 || !written || rename(temporary.c_str(), highscoreFile) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    syncFolder();
-    return true;
+    if (close(fd) == 0 && written)
+        return true;
+    unlink(temporary.c_str());
+    return false;
+}
+
+// Refused for want of permission, not for a fault.
+static bool refused(int error) {
+    return error == EACCES || error == EPERM;
 }
 
 // The first 8 bytes written over where they are, the rest cut off; never through a link.
@@ -312,6 +431,28 @@ static bool rewriteInPlace(const unsigned char* bytes) {
     return close(fd) == 0 && written;
 }
 
+// The temporary file replaces the old best only once it is complete on disk, so a full disk
+// or a crash never costs the stored best. A rename replaces a link in the best's place and
+// never writes into what it points at. A save may have waited longer than another game waits
+// for the lock, on a disk slow to sync, and that game may have saved a better best meanwhile:
+// the result is compared once more right before the rename, and the better one kept.
+static bool replaceWith(const std::string& temporary, const unsigned char* bytes, bool exists,
+                        int hours, int minutes) {
+    if (!beatsStored(hours, minutes)) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    if (rename(temporary.c_str(), highscoreFile) == 0) {
+        syncFolder();
+        return true;
+    }
+    const int error = errno;
+    unlink(temporary.c_str());
+    // Where only a file's owner may replace it (a shared folder with the sticky bit), a best
+    // the player may write is rewritten where it is.
+    return exists && refused(error) && rewriteInPlace(bytes);
+}
+
 bool saveHighscore(int hours, int minutes) {
     struct stat old;
     bool exists = false;
@@ -321,11 +462,12 @@ bool saveHighscore(int hours, int minutes) {
     writeLittleEndian(hours, bytes);
     writeLittleEndian(minutes, bytes + 4);
     std::string temporary;
-    const int fd = createTemporary(temporary);
-    if (fd >= 0)
-        return replaceWith(fd, temporary, bytes, exists ? &old : nullptr);
-    // A folder the player may not write to still holds a best they may write: rewrite it.
-    return exists && (errno == EACCES || errno == EPERM) && rewriteInPlace(bytes);
+    const int fd = createTemporary(temporary, exists);
+    if (fd < 0)
+        // A folder the player may not write to still holds a best they may write: rewrite it.
+        return exists && refused(errno) && rewriteInPlace(bytes);
+    return writeTemporary(fd, temporary, bytes, exists ? &old : nullptr) &&
+           replaceWith(temporary, bytes, exists, hours, minutes);
 }
 
 // Games sharing a folder take turns to save. Each waits for the lock on a file beside the
@@ -351,16 +493,18 @@ static int lockSaves() {
     return -1;
 }
 
-// Temporaries of saves that were cut short. Only called with the lock held, while no other
-// save can be under way.
+// Temporaries of saves that were cut short: regular files of the names the game gives them,
+// and nothing else. Only called with the lock held, while no other save can be under way.
 static void removeStaleTemporaries() {
     DIR* folder = opendir(".");
     if (!folder)
         return;
-    const size_t length = std::strlen(temporaryPrefix);
-    while (const dirent* entry = readdir(folder))
-        if (std::strncmp(entry->d_name, temporaryPrefix, length) == 0)
+    while (const dirent* entry = readdir(folder)) {
+        struct stat info;
+        if (isTemporaryName(entry->d_name) && lstat(entry->d_name, &info) == 0 &&
+            S_ISREG(info.st_mode))
             unlink(entry->d_name);
+    }
     closedir(folder);
 }
 
@@ -370,10 +514,7 @@ void updateHighscore(returnStruct* result) {
     const int lock = lockSaves();
     if (lock >= 0)
         removeStaleTemporaries();
-    int hours;
-    int minutes;
-    readHighscore(hours, minutes);
-    if (result->hours > hours || (result->hours == hours && result->minutes > minutes))
+    if (beatsStored(result->hours, result->minutes))
         saveHighscore(result->hours, result->minutes);
     if (lock >= 0)
         close(lock);

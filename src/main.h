@@ -16,6 +16,9 @@ void uninit();
 void show();
 void closeFunc();
 void timerCounterUpdater();
+// Waits, polling, until a tick is pending (true) or the game is to end (false). Ticks that
+// stopped coming after a long stop are made to come again.
+bool awaitTick();
 
 // The title screen: 1 to start a race, 0 to quit.
 int title();

@@ -16,6 +16,7 @@ int titleDecision();
 // Anything but a regular file the player may read also reads as 0:00, and never blocks.
 void readHighscore(int& hours, int& minutes);
 // Replaces the stored best as a whole, keeping its permission bits; false, with the old file
-// untouched, when that fails or when the file is one the game leaves alone (unreadable,
-// without write permission bits, not a regular file).
+// untouched, when that fails, when the file is one the game leaves alone (unreadable, without
+// write permission bits, not a regular file), or when it holds as good a result by the time the
+// new one is ready.
 bool saveHighscore(int hours, int minutes);

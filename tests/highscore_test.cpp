@@ -1,6 +1,7 @@
 // The best result kept in "highscore.sav": its layout, when a result replaces it, and what the
 // save does in a folder that is odd or hostile (links, a FIFO, private, unreadable or locked
-// files, a folder the player may not write to, a write that fails).
+// files, a folder the player may not write to, a shared folder with the sticky bit, a write
+// that fails, a disk slow to sync).
 #include "game.h"
 #include "main.h"
 #include "main_internal.h"
@@ -11,12 +12,34 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
+
+// Stand-ins for the C library's fsync and fchown, which the game's save calls: a test may make
+// the next sync slow, and learns the mode a new best's file had when the save first gave it an
+// owner, right after making it.
+static int nextSyncSeconds = 0;
+static mode_t modeWhenOwned = 0;
+
+extern "C" int fsync(int fd) {
+    if (nextSyncSeconds > 0)
+        sleep(static_cast<unsigned>(nextSyncSeconds));
+    nextSyncSeconds = 0;
+    return static_cast<int>(syscall(SYS_fsync, fd));
+}
+
+extern "C" int fchown(int fd, uid_t owner, gid_t group) {
+    struct stat info;
+    if (modeWhenOwned == 0 && fstat(fd, &info) == 0)
+        modeWhenOwned = info.st_mode & 07777;
+    return static_cast<int>(syscall(SYS_fchown, fd, owner, group));
+}
 
 namespace {
 
@@ -230,20 +253,92 @@ TEST_F(highscoreTest, aLinkedBestIsReplacedByAPlainFileAndItsTargetKept) {
     EXPECT_TRUE(std::filesystem::is_symlink(file));
 }
 
-// A private best stays private, a shared one shared.
+// A private best stays private, a shared one shared; the new file is private from the moment
+// it is made until it takes the old one's bits, so no one reads a private best meanwhile.
 TEST_F(highscoreTest, theBestKeepsItsPermissionBits) {
     const mode_t mask = umask(022);
     for (mode_t mode : {0600, 0640, 0664}) {
         writeBytes(file, highscoreBytes(3, 0));
         ASSERT_EQ(chmod(file, mode), 0);
         const ino_t before = inodeOf(file);
+        modeWhenOwned = 0;
         update(4, static_cast<int>(mode % 60));
         expectStored(4, static_cast<int>(mode % 60));
         EXPECT_NE(inodeOf(file), before) << "replaced as a whole";
         EXPECT_EQ(modeOf(file), mode);
+        EXPECT_EQ(modeWhenOwned, 0600u) << "the new file as it was made, for a best of " << mode;
         ASSERT_EQ(unlink(file), 0);
     }
     umask(mask);
+}
+
+// Game B holds the lock while its disk takes 5 s to sync a worse result; game A, 2:40, gives
+// up on the lock after 3 s and saves. B's rename must not then put 2:32 over it.
+TEST_F(highscoreTest, aSlowSaveNeverReplacesABetterBestSavedMeanwhile) {
+    writeBytes(file, highscoreBytes(2, 0));
+    const pid_t slow = fork();
+    ASSERT_GE(slow, 0);
+    if (slow == 0) {
+        nextSyncSeconds = 5;
+        update(2, 32);
+        _exit(0);
+    }
+    // B is inside its save, the lock held, once its temporary file is there.
+    for (int tenth = 0; tenth < 50 && leftOver().empty(); ++tenth)
+        usleep(100000);
+    EXPECT_NE(leftOver(), "");
+    update(2, 40);
+    int status = 0;
+    ASSERT_EQ(waitpid(slow, &status, 0), slow);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    expectStored(2, 40);
+    EXPECT_EQ(leftOver(), "");
+}
+
+// A folder shared by a group, with the sticky bit: a player may replace only their own files
+// there, but may write the group's best. Their better result is written in place.
+TEST_F(highscoreTest, aGroupsBestInAStickyFolderIsRewrittenInPlace) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as two players";
+    writeBytes(file, highscoreBytes(3, 0));
+    ASSERT_EQ(chown(file, 0, player), 0);
+    ASSERT_EQ(chmod(file, 0664), 0);
+    ASSERT_EQ(chown(".", 0, player), 0);
+    ASSERT_EQ(chmod(".", 03775), 0);
+    const ino_t before = inodeOf(file);
+    EXPECT_EQ(inChild([this] {
+                  if (setgid(player) != 0 || setuid(player) != 0)
+                      return 99;
+                  umask(002);
+                  update(5, 10);
+                  return 0;
+              }),
+              0);
+    expectStored(5, 10);
+    EXPECT_EQ(inodeOf(file), before);
+    EXPECT_EQ(modeOf(file), 0664u);
+    EXPECT_EQ(leftOver(), "");
+}
+
+// Only the game's own temporary files, left by a save cut short, are cleared: files and
+// folders whose names merely begin the same way stay.
+TEST_F(highscoreTest, onlyTheGamesOwnTemporariesAreCleared) {
+    const std::set<std::string> others{"highscore.sav.tmpl", "highscore.sav.tmp-backup",
+                                       "highscore.sav.tmp", "highscore.sav.tmp.12.x",
+                                       "highscore.sav.tmp.12.34.old"};
+    for (const std::string& name : others)
+        writeBytes(name, "keep");
+    std::filesystem::create_directory("highscore.sav.tmp.1.2");
+    writeBytes("highscore.sav.tmp.4242.123456789", "cut short");
+    update(5, 0);
+    expectStored(5, 0);
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        left.insert(entry.path().filename().string());
+    for (const std::string& name : others)
+        EXPECT_TRUE(left.count(name)) << name;
+    EXPECT_TRUE(left.count("highscore.sav.tmp.1.2")) << "a folder";
+    EXPECT_FALSE(left.count("highscore.sav.tmp.4242.123456789"));
 }
 
 // A best the player cannot read is not taken for 0:00 and overwritten by a worse result; one

@@ -1,10 +1,13 @@
 #!/bin/bash
 # What the world does to the running game: a FIFO where the best result should be, the
-# signals that end a session (logging out, Ctrl+C, kill), and a stall long enough for the race
-# to be lost while the game stood still.
-#   process.sh GAME XCLOSE ASSETS CASE
-# CASE: fifo | signals | stall
-GAME=$1 XCLOSE=$2 ASSETS=$3
+# signals that end a session (logging out, Ctrl+C, kill), also in the game's first moments, a
+# stall long enough for the race to be lost while the game stood still, stops of half an hour
+# and more, stops on the title and the pause screen, and the X server going away.
+#   process.sh GAME XCLOSE ASSETS CASE [CLOCKJUMP]
+# CASE: fifo | signals | early-signals | stall | long-stop | stop-at-title | stop-at-pause |
+#       lost-display
+# CLOCKJUMP: the preloadable library that moves the game's monotonic clock on at SIGUSR1.
+GAME=$1 XCLOSE=$2 ASSETS=$3 CLOCKJUMP=${5:-}
 # shellcheck source=SCRIPTDIR/lib.sh
 . "$(dirname "$0")/lib.sh"
 
@@ -116,10 +119,204 @@ case_stall() {
     close_and_expect_clean_exit
 }
 
+# Whether the game's own code has begun to handle SIGTERM, blocking or catching it; before
+# that (the dynamic loader at work on a busy machine) nothing in the game could.
+handles_term() {
+    local key value mask=0
+    while read -r key value; do
+        case $key in SigBlk: | SigCgt:) mask=$((mask | 0x$value)) ;; esac
+    done <"/proc/$GAME_PID/status"
+    [ $(((mask >> 14) & 1)) -eq 1 ]
+}
+
+# Waits until the shell that start_game forks has become the game; a signal before that is the
+# shell's.
+started_game() {
+    local deadline=$((${EPOCHREALTIME/./} + 5000000))
+    until [[ /proc/$GAME_PID/exe -ef $GAME ]]; do
+        [ "${EPOCHREALTIME/./}" -lt "$deadline" ] || return 1
+    done
+}
+
+# A signal that ends the session may come at any moment of the start-up, while the library
+# connects to the X server: the game ends cleanly all the same, never by the signal itself and
+# never with a core. The moments are counted from the game's start (its exec).
+case_early_signals() {
+    start_xvfb
+    use_assets
+    local run delay handled failed=0 early=0 statuses=
+    for ((run = 0; run < 40; run++)); do
+        delay=$(awk -v r="$run" 'BEGIN { printf "%.3f", (r % 30) / 1000 }')
+        start_game
+        started_game || fail "the game was not started within 5 seconds"
+        sleep "$delay"
+        handled=yes
+        handles_term 2>/dev/null || handled=
+        kill -TERM "$GAME_PID"
+        wait_exit 10
+        if [ -z "$handled" ]; then
+            early=$((early + 1))
+        elif [ "$STATUS" -ne 0 ]; then
+            failed=$((failed + 1)) statuses="$statuses $STATUS"
+        fi
+    done
+    log "$early of $run signals came before the game's code ran"
+    check "SIGTERM 0 to 29 ms after the start ends the game with status 0 ($failed of $((run - early)) did not:$statuses)" \
+        test "$failed" -eq 0
+    check "most signals came once the game's code ran" test "$early" -le 10
+    check "no core was dumped" test -z "$(find "$RUN" -name 'core*')"
+}
+
+# Starts the game with its monotonic clock in the test's hand: each jump moves it on by
+# CLOCKJUMP_SECONDS, as a stop that long would, in a moment.
+start_jumpable() { # start_jumpable NAME
+    [ -f "$CLOCKJUMP" ] || fail "no clock-jumping library at '$CLOCKJUMP'"
+    # The sanitizers' runtime wants to be loaded first; the preloaded library is harmless.
+    LD_PRELOAD=$CLOCKJUMP ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0 \
+        start_to_title "$1"
+}
+# Stops the game for a moment that it takes for CLOCKJUMP_SECONDS; CMD... runs while it stands.
+stop_for_long() { # stop_for_long [CMD...]
+    kill -USR1 "$GAME_PID"
+    sleep 0.2
+    kill -STOP "$GAME_PID"
+    [ $# -eq 0 ] || "$@"
+    sleep 0.5
+    kill -CONT "$GAME_PID"
+}
+
+# The clock from a moment to another, in whole seconds, rounded up.
+seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { s = b - a; print (s == int(s)) ? s : int(s) + 1 }'; }
+
+# A stop of half an hour or more, the clock moved on by 1,810 s: the library's timer then
+# delivers no tick for as long again. The close button still ends the title at once, and in a
+# race the ticks resume within seconds: the race catches up and is lost, and the next one runs.
+case_long_stop() {
+    start_xvfb
+    use_assets
+    export CLOCKJUMP_SECONDS=1810
+    start_jumpable title
+    stop_for_long
+    close_window
+    wait_exit 2
+    check "the close button ends the title after a long stop at once (status $STATUS)" test "$STATUS" -eq 0
+
+    start_jumpable title-again
+    press Return
+    wait_for 10 race is_race race
+    stop_for_long
+    # Half an hour of race ticks caught up: the race is lost, or over at 24:00.
+    wait_for 20 title-after is_title title-after
+    local raced
+    raced=$(saved_minutes)
+    check "the race caught up the stop and was lost ($raced race minutes past 2:30)" \
+        test "$raced" -ge 30 -a "$raced" -le $((24 * 60 - 150))
+    press_to_leave Return 5 title-left is_title
+    wait_for 10 race-next is_race race-next
+    sleep 1.5
+    shot race-later
+    check "the next race runs" test "$(differ race-next race-later 0 0 319 199)" -gt 0
+    kill -TERM "$GAME_PID"
+    wait_exit 10
+    check "SIGTERM then ends the game with status 0 (was $STATUS)" test "$STATUS" -eq 0
+}
+
+# The day's dot on the pause screen NAME: x = 320 * (minutes since 0:00) / 1440.
+pause_dot() {
+    awk 'NR > 32000 && NR <= 32320 && ($1 > 20 || $2 > 20 || $3 > 20) { s += (NR - 1) % 320; n++ }
+        END { print n ? int(s / n) : 999 }' "$SHOTS/$1.px"
+}
+
+# ENTER goes down while the game stands still, for 40 s as the game sees it (40 race minutes),
+# and is held as it goes on.
+press_enter() { xdotool windowfocus "$WIN" keydown Return || fail "xdotool could not press Return"; }
+stop_holding_enter() {
+    stop_for_long press_enter
+    sleep 0.5
+    xdotool keyup Return || fail "xdotool could not release Return"
+}
+
+# The race that ENTER started at STARTED: paused at once, it must show the clock
+# of the seconds it ran, not the stop's 40 minutes.
+expect_race_ran_only_itself() { # expect_race_ran_only_itself STARTED
+    wait_for 10 race is_race race
+    press Return
+    local paused dot raced
+    paused=$(now)
+    wait_for 10 pause-after is_pause pause-after
+    dot=$(pause_dot pause-after)
+    raced=$(seconds_between "$1" "$paused")
+    check "the race counts only its own time ($raced s, the dot at x = $dot)" \
+        test $((dot * 9 / 2)) -le $((150 + raced + 5))
+}
+
+# A stop on the title with ENTER held: the race starts at 2:30, not 40 minutes on. Whether the
+# key or the ticks reach the game first after the stop is chance, so three times.
+case_stop_at_title() {
+    start_xvfb
+    use_assets
+    export CLOCKJUMP_SECONDS=40
+    start_jumpable title
+    local started round
+    for round in 1 2 3; do
+        log "round $round"
+        started=$(now)
+        stop_holding_enter
+        expect_race_ran_only_itself "$started"
+        press Tab
+        wait_for 10 "title-$round" is_title "title-$round"
+    done
+    close_and_expect_clean_exit
+}
+
+# A stop on the pause screen with ENTER held: the race resumes where it was paused.
+case_stop_at_pause() {
+    start_xvfb
+    use_assets
+    export CLOCKJUMP_SECONDS=40
+    start_jumpable title
+    press Return
+    local started
+    started=$(now)
+    wait_for 10 race-before is_race race-before
+    press Return
+    wait_for 10 pause is_pause pause
+    stop_holding_enter
+    expect_race_ran_only_itself "$started"
+    close_and_expect_clean_exit
+}
+
+# The X server goes away in the middle of a race: the game ends as the close button ends it,
+# its result offered to the best, with status 0 and no core.
+case_lost_display() {
+    start_xvfb
+    use_assets
+    start_to_title title
+    press Return
+    wait_for 10 race is_race race
+    sleep 2.5
+    local server
+    read -r _ server <"$XVFB"
+    kill -KILL "$server"
+    wait_exit 10
+    check "losing the display ends the game with status 0 (was $STATUS)" test "$STATUS" -eq 0
+    check "no core was dumped" test -z "$(find "$RUN" -name 'core*')"
+    check "the race's result was saved" test -f "$RUN/highscore.sav"
+    local raced
+    raced=$(saved_minutes)
+    check "it is the race's clock, 2 or more race minutes past 2:30 (was $raced)" \
+        test "$raced" -ge 2 -a "$raced" -lt 60
+}
+
 case ${4:-} in
 fifo) case_fifo ;;
 signals) case_signals ;;
+early-signals) case_early_signals ;;
 stall) case_stall ;;
+long-stop) case_long_stop ;;
+stop-at-title) case_stop_at_title ;;
+stop-at-pause) case_stop_at_pause ;;
+lost-display) case_lost_display ;;
 *) fail "unknown case '${4:-}'" ;;
 esac
 log "passed"
