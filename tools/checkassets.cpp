@@ -419,8 +419,6 @@ bool same(const color& one, const color& other) {
     return one.r == other.r && one.g == other.g && one.b == other.b;
 }
 
-// A letter found on a picture: where, in which colour, and its least contrast against the
-// pixels around its strokes.
 // A picture's pixels, read once: the search for letters looks at each of them many times.
 struct grid {
     int w, h;
@@ -438,6 +436,8 @@ struct blowUp {
     int x, y;
 };
 
+// A letter found on a picture: where, in which colour, and its least contrast against the
+// pixels around its strokes.
 struct letterSeen {
     int x, y;
     blowUp scale;
@@ -450,7 +450,7 @@ struct letterSeen {
 // colour touching its strokes inside its cell (read in the middle of each font pixel's block);
 // if so, the letter as seen.
 bool printed(const grid& image, const glyph& g, int x, int y, blowUp scale, letterSeen& seen) {
-    const color* ink = nullptr;
+    bool inked = false;
     color first{};
     double least = 21;
     for (int row = 0; row < 8; ++row)
@@ -460,14 +460,14 @@ bool printed(const grid& image, const glyph& g, int x, int y, blowUp scale, lett
             for (int dy = 0; dy < scale.y; ++dy)
                 for (int dx = 0; dx < scale.x; ++dx) {
                     const color& pixel = image(x + column * scale.x + dx, y + row * scale.y + dy);
-                    if (!ink) {
+                    if (!inked) {
                         first = pixel;
-                        ink = &first;
-                    } else if (!same(pixel, *ink))
+                        inked = true;
+                    } else if (!same(pixel, first))
                         return false;
                 }
         }
-    if (!ink)
+    if (!inked)
         return false;
     const int steps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
     for (int row = 0; row < 8; ++row)
@@ -1057,20 +1057,26 @@ int main(int argc, char** argv) {
         const char* name;
         int volume;
     } signals[] = {{"explosion", 200}, {"mineexplosion", 200}, {"robotshoot", 150}};
-    soundData heard[3];
-    for (int i = 0; i < 3; ++i) {
-        const std::string file = folder + "sfx/" + signals[i].name + ".wav";
-        const soundData& sound = heard[i] = checkSound(file, false);
-        if (!sound.values.empty() && !engine.values.empty())
-            checkAboveEngine(file, sound, signals[i].volume, engine);
-        if (!sound.values.empty() && i == 0)
+    soundData shot, mine;
+    for (const auto& signal : signals) {
+        const std::string name = signal.name;
+        const std::string file = folder + "sfx/" + name + ".wav";
+        const soundData sound = checkSound(file, false);
+        if (sound.values.empty())
+            continue;
+        if (!engine.values.empty())
+            checkAboveEngine(file, sound, signal.volume, engine);
+        if (name == "explosion") {
             checkBody(file, sound);
-        if (!sound.values.empty() && i == 2)
+            shot = sound;
+        }
+        if (name == "mineexplosion")
+            mine = sound;
+        if (name == "robotshoot")
             checkGentle(file, sound);
     }
-    if (!heard[0].values.empty() && !heard[1].values.empty())
-        checkUnlike(folder + "sfx/explosion.wav", heard[0], folder + "sfx/mineexplosion.wav",
-                    heard[1]);
+    if (!shot.values.empty() && !mine.values.empty())
+        checkUnlike(folder + "sfx/explosion.wav", shot, folder + "sfx/mineexplosion.wav", mine);
 
     if (failures)
         std::printf("%d problems\n", failures);
