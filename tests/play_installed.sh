@@ -3,10 +3,11 @@
 # its result, quits from the title, and looks for the best result in the player's own folder
 # and for its links to the installed data. Used by the install test on a staged tree and by
 # the Debian package's autopkgtest on the installed package.
-#   play_installed.sh LAUNCHER DATA-FOLDER
+#   play_installed.sh LAUNCHER DATA-FOLDER [HOME]
+# HOME is the player's home, which is kept; by default a scratch one, removed with the rest.
 # Needs Xvfb, xdotool and ImageMagick's import.
 set -eu
-launcher=$1 data=$2
+launcher=$1 data=$2 home=${3:-}
 
 tests=$(cd "$(dirname "$0")" && pwd)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-play-XXXXXX")
@@ -21,9 +22,11 @@ trap 'exit 1' INT TERM HUP
 
 fail() {
     echo "FAIL: $*" >&2
-    for log in "$tmp/game.log"; do
-        [ -s "$log" ] && { echo "--- $log" >&2; cat "$log" >&2; }
-    done
+    log=$tmp/game.log
+    if [ -s "$log" ]; then
+        echo "--- $log" >&2
+        cat "$log" >&2
+    fi
     exit 1
 }
 
@@ -44,7 +47,7 @@ wait_for() {
 "$tests/xvfb.sh" start "$tmp/xvfb" || fail "Xvfb did not start"
 read -r DISPLAY _ <"$tmp/xvfb"
 export DISPLAY
-home=$tmp/home
+[ -n "$home" ] || home=$tmp/home
 folder=$home/.local/share/gravelmoth
 # A link left by an older installation: the launcher must point it at this one.
 mkdir -p "$folder"
@@ -121,8 +124,11 @@ game_pid=""
 [ "$(readlink "$folder/sfx")" = "$(readlink -f "$data")/sfx" ] ||
     fail "no sfx link to the installed data"
 [ "$(wc -c <"$score")" -eq 8 ] || fail "highscore.sav is not 8 bytes"
-set -- $(od -An -td4 --endian=little "$score")
-hours=$1 minutes=$2
-[ "$minutes" -ge 0 ] && [ "$minutes" -le 59 ] && [ "$hours" -le 24 ] &&
-    [ $((hours * 60 + minutes)) -ge 150 ] || fail "highscore.sav holds $hours:$minutes, not a race's result"
+read -r hours minutes <<EOF
+$(od -An -td4 --endian=little "$score")
+EOF
+if ! { [ "$minutes" -ge 0 ] && [ "$minutes" -le 59 ] && [ "$hours" -le 24 ] &&
+    [ $((hours * 60 + minutes)) -ge 150 ]; }; then
+    fail "highscore.sav holds $hours:$minutes, not a race's result"
+fi
 echo "played $launcher: raced to $hours:$minutes and quit from the title"
