@@ -50,7 +50,6 @@ void racePass(raceState& race) {
         --timerCounter;
         race.ticked = true;
     }
-    publishClock(race);
     if (race.ticked) {
         drawRace(race);
         show();
@@ -153,6 +152,7 @@ void raceTick(raceState& race) {
     fire(race, keyStates[KEY_LCONTROL], false);
     fire(race, keyStates[KEY_ALT], true);
     advanceClock(race);
+    publishClock(race);
     if (race.hours == 24 || race.damage == race.maxDamage)
         run = false;
     spawnStep(race);
