@@ -16,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xalleg.h>
 
 #include <algorithm>
 #include <cctype>
@@ -115,6 +116,10 @@ extern "C" void* allegro_icon;
 // message box needs it too, so the only place left to say so is the terminal.
 static void startLibrary() {
     allegro_icon = gravelmoth_xpm;
+    // The library would class every game's window "Allegro"; docks group the game's own with
+    // its launcher by this class (the desktop entry's StartupWMClass). It is read when
+    // allegro_init makes the window.
+    xwin_set_window_name("gravelmoth", "Gravelmoth");
     if (allegro_init() == 0)
         return;
     std::fprintf(stderr,
