@@ -4,6 +4,7 @@
 set -eu
 cd "$(dirname "$0")"
 . scripts/deps.sh
+# shellcheck disable=SC2086 # a list of package names
 install_missing $build_packages
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGRAVELMOTH_TESTS=OFF >/dev/null
 cmake --build build -j "$(nproc)" --target gravelmoth

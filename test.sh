@@ -6,6 +6,7 @@
 set -eu
 cd "$(dirname "$0")"
 . scripts/deps.sh
+# shellcheck disable=SC2086 # lists of package names
 install_missing $build_packages $generator_packages $test_packages
 dir=build-test
 flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo"
@@ -17,6 +18,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:abort_on_error=1
 fi
+# shellcheck disable=SC2086 # a list of options
 cmake -S . -B "$dir" $flags >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 cd "$dir"

@@ -23,6 +23,8 @@ build_packages="g++ cmake make pkg-config liballegro4-dev"
 # neither.
 generator_packages="libpng-dev libsndfile1-dev"
 test_packages="xvfb xauth xdotool libgtest-dev libbenchmark-dev libx11-dev imagemagick desktop-file-utils"
+# Checking the shell scripts (scripts/shellcheck.sh).
+lint_packages="shellcheck"
 # Building and checking the Debian package (scripts/package.sh).
 package_packages="git build-essential debhelper dpkg-dev lintian appstream devscripts blhc"
 # Two builds of the package at different dates (scripts/package.sh --reproducible).

@@ -24,8 +24,9 @@ cat >"$root$gamelibdir/gravelmoth" <<'EOF'
 pwd >>"$STARTED"
 EOF
 # Error messages in a window are noted instead of shown, by the stand-in xmessage.
-export STARTED=$tmp/started SHOWN=$tmp/shown
-export GRAVELMOTH_MESSAGES=$SHOWN PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH
+STARTED=$tmp/started SHOWN=$tmp/shown
+GRAVELMOTH_MESSAGES=$SHOWN PATH=$(cd "$(dirname "$0")" && pwd)/bin:$PATH
+export STARTED SHOWN GRAVELMOTH_MESSAGES PATH
 
 # Both links point at the installed data, and nothing was put inside it.
 expect_folder() { # expect_folder FOLDER WHAT

@@ -74,6 +74,7 @@ case_title_truncated() {
     find_window
     picture title-file "$ASSETS/gfx/title.tga"
     lower_half_shown() {
+        # shellcheck disable=SC2086
         [ "$(mismatches "$1" title-file 0 0 320 0 110 319 199 8 $TEXT_ROWS)" -eq 0 ]
     }
     wait_for 20 title lower_half_shown title

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end tests: runs the real game in its own X server and drives it like a
 # player. Source it from bash after setting
 #   GAME    the game binary
@@ -260,9 +261,12 @@ bbox() { # bbox NAME R G B [TOLERANCE]
 layout_number() { sed -n "s/^const int $1 = \([0-9]*\);/\1/p" "$TESTS/../src/layout.h"; }
 BEST_X=$(layout_number bestResultX)
 BEST_Y=$(layout_number bestResultY)
-[ -n "$BEST_X" ] && [ -n "$BEST_Y" ] || fail "no best result's spot in src/layout.h"
+if [ -z "$BEST_X" ] || [ -z "$BEST_Y" ]; then
+    fail "no best result's spot in src/layout.h"
+fi
 TEXT_LEFT=$((BEST_X - 20))
 TEXT_BOX="$TEXT_LEFT $BEST_Y $((BEST_X + 19)) $((BEST_Y + 7))"
+# shellcheck disable=SC2034 # for the scripts that source this
 TEXT_ROWS="0 $BEST_Y 319 $((BEST_Y + 7))"
 is_title() { # is_title NAME
     [ -f "$SHOTS/title-file.px" ] || picture title-file "$ASSETS/gfx/title.tga"

@@ -77,6 +77,7 @@ case_race() {
     log "title: bytes $range"
     # shellcheck disable=SC2086
     check "the sound system plays on the title (the mix grows)" test ${range#* } -gt ${range% *}
+    # shellcheck disable=SC2086
     check "the title is silent (heard $(level $range))" test "$(level $range)" = silent
 
     # The first second from the press: no mine can reach the car and no robot fire so soon,
@@ -86,10 +87,12 @@ case_race() {
     sleep 0.5
     range="$range $(written)"
     wait_for 10 race is_race race
+    # shellcheck disable=SC2086
     heard=$(level $range)
     check "the engine runs in the race (heard $heard dB)" test "$heard" != silent
     for sound in explosion mineexplosion robotshoot; do
-        heard=$(find_in_mix $sound $range)
+        # shellcheck disable=SC2086
+        heard=$(find_in_mix "$sound" $range)
         check "before anything happens, sfx/$sound.wav is not in the mix (score $heard)" \
             awk -v s="$heard" -v h="$HEARD" 'BEGIN { exit !(s < h) }'
     done
@@ -109,6 +112,7 @@ case_race() {
     # Whatever still rings out from before the pause has ended by then.
     sleep 1
     range=$(listen_for 1)
+    # shellcheck disable=SC2086
     check "the pause screen is silent (heard $(level $range))" test "$(level $range)" = silent
     press Return
     wait_for 10 race-again is_race race-again
@@ -118,6 +122,7 @@ case_race() {
     press Control_L
     sleep 0.6
     range="$range $(written)"
+    # shellcheck disable=SC2086
     heard=$(find_in_mix explosion $range)
     check "the shot is heard when fired (score $heard)" \
         awk -v s="$heard" -v h="$HEARD" 'BEGIN { exit !(s >= h) }'
@@ -152,14 +157,16 @@ case_enemies() {
     mine=$(palette_color W)
     robot=$(palette_color e)
     car=$(palette_color b)
-    [ -n "$mine" ] && [ -n "$robot" ] && [ -n "$car" ] || fail "colours missing from the palette"
+    if [ -z "$mine" ] || [ -z "$robot" ] || [ -z "$car" ]; then
+        fail "colours missing from the palette"
+    fi
     start_with_sound
     press Return
     wait_for 10 race is_race race
 
     # A window of 60000 bytes is kept from one look to the next, more than the quarter second of
     # each sample that the helper looks for, so no sound is cut in two.
-    local from to score deadline now robotSeen= mineHeard= robotHeard= row carRow
+    local from to score deadline now robotSeen='' mineHeard='' robotHeard='' row carRow
     from=$(written)
     deadline=$(($(date +%s) + 150))
     while [ -z "$mineHeard" ] || [ -z "$robotHeard" ]; do
