@@ -75,7 +75,7 @@ lintian --fail-on error,warning --display-info "$work"/*.deb
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 echo "--- AppStream metadata"
-appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
+appstreamcli validate --pedantic --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 echo "--- desktop entry"
 desktop-file-validate "$root/usr/share/applications/gravelmoth.desktop"
 echo "--- files"
