@@ -70,7 +70,8 @@ if [ "$mode" != --check ]; then
 fi
 
 echo "--- lintian"
-lintian --fail-on error,warning --display-info "$work"/*.deb
+# Lintian leaves files of its own in the temporary folder: here they go with the rest.
+TMPDIR=$work lintian --fail-on error,warning --display-info "$work"/*.deb
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
