@@ -24,8 +24,12 @@ grep -v '^#' "$faults" | while IFS='	' read -r file text replacement what; do
     if [ "$number" -lt "$first" ] || [ "$number" -gt "$last" ]; then
         continue
     fi
-    # A plain copy gives the restored sources a new time, so the build takes them again.
-    cp "$work"/pristine/* "$work/source/src/"
+    # Only the file the last fault touched is restored: its copy gets a new time, so the build
+    # takes it again, and everything else stays built.
+    if [ -n "${planted:-}" ]; then
+        cp "$work/pristine/$(basename "$planted")" "$work/source/$planted"
+    fi
+    planted=$file
     TEXT=$text REPLACEMENT=$replacement perl -0777 -i -pe \
         '$n = s/\Q$ENV{TEXT}\E/$ENV{REPLACEMENT}/g; die "found $n times\n" if $n != 1' \
         "$work/source/$file"
