@@ -6,8 +6,8 @@
 set -eu
 cd "$(dirname "$0")"
 . scripts/deps.sh
-# shellcheck disable=SC2086 # lists of package names
-install_missing $build_packages $generator_packages $test_packages
+# shellcheck disable=SC2046,SC2086 # lists of package names
+install_missing $compiler_packages $(build_depends check)
 dir=build-test
 flags="-DCMAKE_BUILD_TYPE=RelWithDebInfo"
 if [ "${1:-}" = "--sanitize" ]; then

@@ -1,8 +1,8 @@
 # shellcheck shell=sh
 # The lists are read by the scripts that source this file.
 # shellcheck disable=SC2034
-# Installs the Debian packages named in $@ that are not installed yet; sourced by play.sh and
-# test.sh. Uses sudo unless run as root.
+# Installs the Debian packages named in $@ that are not installed yet; sourced by play.sh,
+# test.sh and the scripts in scripts/. Uses sudo unless run as root.
 install_missing() {
     missing=""
     for package in "$@"; do
@@ -18,16 +18,40 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 }
 
-build_packages="g++ cmake make pkg-config liballegro4-dev"
-# The asset generator, built with the tests, writes its files through these; the game needs
-# neither.
-generator_packages="libpng-dev libsndfile1-dev"
-test_packages="xvfb xauth xdotool libgtest-dev libbenchmark-dev libx11-dev imagemagick desktop-file-utils"
+# What building the game needs, as the Build-Depends of debian/control name it, one package a
+# line: without versions, architectures and profiles, and without debhelper, which only the
+# Debian package's own build uses. build_depends check names them all; build_depends nocheck
+# leaves out what only the tests need (the <!nocheck> ones). Plain awk: a bare system has no
+# dpkg-dev or grep-dctrl.
+build_depends() {
+    awk -v profile="$1" '
+        /^#/ { next }
+        /^[^ \t]/ { field = 0 }
+        /^Build-Depends:/ { field = 1; sub(/^Build-Depends:/, "") }
+        field {
+            count = split($0, entries, ",")
+            for (i = 1; i <= count; i++) {
+                entry = entries[i]
+                if (profile == "nocheck" && entry ~ /<!nocheck>/)
+                    continue
+                sub(/[[(<].*/, "", entry)
+                gsub(/[ \t]/, "", entry)
+                if (entry != "" && entry != "debhelper-compat")
+                    print entry
+            }
+        }' debian/control
+}
+
+# The compiler and make, which Debian implies in every Build-Depends.
+compiler_packages="build-essential"
 # Checking the shell scripts (scripts/shellcheck.sh).
 lint_packages="shellcheck"
+# Both the package build (git ls-files) and the other-release check (git clone) read the
+# project through git.
+git_packages="git"
 # Building and checking the Debian package (scripts/package.sh).
-package_packages="git build-essential debhelper dpkg-dev lintian appstream devscripts blhc"
+package_packages="debhelper lintian appstream devscripts blhc"
 # Two builds of the package at different dates (scripts/package.sh --reproducible).
 reproducible_packages="faketime"
 # Bare systems of other Debian releases (scripts/other-debian.sh).
-other_release_packages="git debootstrap"
+other_release_packages="debootstrap"

@@ -18,7 +18,7 @@ project=$(pwd)
 . scripts/deps.sh
 . scripts/job.sh
 # shellcheck disable=SC2086
-install_missing $other_release_packages
+install_missing $git_packages $other_release_packages
 
 base=/tmp/fresh-base-$suite.tar
 debs=/var/cache/gravelmoth-apt/$suite

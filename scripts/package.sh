@@ -16,8 +16,8 @@ cd "$(dirname "$0")/.."
 here=$(pwd)
 mode=${1:-}
 . scripts/deps.sh
-# shellcheck disable=SC2086
-install_missing $build_packages $generator_packages $test_packages $package_packages
+# shellcheck disable=SC2046,SC2086
+install_missing $compiler_packages $(build_depends check) $git_packages $package_packages
 
 work=$(mktemp -d /tmp/gravelmoth-package-XXXXXX)
 trap 'rm -rf "$work"' EXIT
