@@ -59,7 +59,7 @@ void racePass(raceState& race) {
 
 // The engine runs louder and higher with every speed step.
 static int engineVolume(int speed) {
-    return 120 + 20 * speed;
+    return engineVolumeAtRest + 20 * speed;
 }
 static int enginePitch(int speed) {
     return 1000 + 100 * speed;
@@ -126,7 +126,7 @@ static void fire(raceState& race, bool pressed, bool right) {
     race.reload = reloadTicks;
     race.shotRight = right;
     attackEnemies(race, right ? race.carX + race.car->w : race.carX - race.car->w);
-    race.shotSfx.play(0, 200, 127, 1000);
+    race.shotSfx.play(0, shotVolume, 127, 1000);
 }
 
 static void advanceClock(raceState& race) {

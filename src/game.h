@@ -11,6 +11,11 @@ struct returnStruct {
     std::int32_t minutes;
 };
 
+// How loud (of 255) the player's shot is played, and the engine at standstill; each speed
+// step adds to the engine.
+const int shotVolume = 200;
+const int engineVolumeAtRest = 120;
+
 // True while the race goes on; the loop looks at it once per pass.
 extern bool run;
 

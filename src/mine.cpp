@@ -41,6 +41,6 @@ void mine::attack(int areaX, int areaY, int areaW, int areaH) {
 }
 
 void mine::explode() {
-    mineExplosionSfx.play(0, 200, 127, 1000);
+    mineExplosionSfx.play(0, mineVolume, 127, 1000);
     hit = true;
 }

@@ -7,6 +7,8 @@
 extern BITMAP* minegfx;
 extern BITMAP* mineExplosion;
 extern sound mineExplosionSfx;
+// How loud (of 255) a mine explodes.
+const int mineVolume = 200;
 
 class mine : public enemy {
   public:

@@ -59,7 +59,7 @@ void robot::moveBody() {
     if (robotX >= SCREEN_W - robotgfx->w)
         robotX = SCREEN_W - robotgfx->w - 1;
     if (stayTicks % shotInterval == 0) {
-        robotshoot.play(0, 150, 127, 1000);
+        robotshoot.play(0, robotShotVolume, 127, 1000);
         // A new bullet replaces one still in flight.
         x = robotX;
         y = robotgfx->h + (robotbullet->h >> 1);

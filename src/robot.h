@@ -8,6 +8,8 @@
 extern BITMAP* robotgfx;
 extern BITMAP* robotbullet;
 extern sound robotshoot;
+// How loud (of 255) a robot's shot is played.
+const int robotShotVolume = 150;
 
 class robot : public enemy {
   public:
