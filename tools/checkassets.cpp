@@ -2,7 +2,10 @@
 // the rules the game relies on:
 //   checkassets FOLDER
 // where FOLDER holds gfx/ and sfx/. Prints one line for each broken rule and fails if any is.
+#include "game.h"
 #include "layout.h"
+#include "mine.h"
+#include "robot.h"
 
 #include <allegro.h>
 #include <dirent.h>
@@ -844,8 +847,8 @@ double heardLevel(const soundData& sound, int volume) {
 // player something, and not tire the ear.
 void checkEngine(const std::string& file, const soundData& engine) {
     const double harsh = band(engine, 1000, true);
-    std::printf("%s: %.1f dB at volume 120, %.1f %% of its energy above 1 kHz\n", file.c_str(),
-                heardLevel(engine, 120), 100 * harsh);
+    std::printf("%s: %.1f dB at volume %d, %.1f %% of its energy above 1 kHz\n", file.c_str(),
+                heardLevel(engine, engineVolumeAtRest), engineVolumeAtRest, 100 * harsh);
     if (harsh > 0.03)
         fail(file, "is harsh: more than 3 % of its energy lies above 1 kHz");
 }
@@ -855,7 +858,7 @@ void checkEngine(const std::string& file, const soundData& engine) {
 void checkAboveEngine(const std::string& file, const soundData& sound, int volume,
                       const soundData& engine) {
     const double level = heardLevel(sound, volume);
-    const double above = level - heardLevel(engine, 120);
+    const double above = level - heardLevel(engine, engineVolumeAtRest);
     std::printf("%s: %.1f dB at volume %d, %.1f dB above the engine\n", file.c_str(), level, volume,
                 above);
     if (above < 3)
@@ -1056,7 +1059,8 @@ int main(int argc, char** argv) {
     const struct {
         const char* name;
         int volume;
-    } signals[] = {{"explosion", 200}, {"mineexplosion", 200}, {"robotshoot", 150}};
+    } signals[] = {
+        {"explosion", shotVolume}, {"mineexplosion", mineVolume}, {"robotshoot", robotShotVolume}};
     soundData shot, mine;
     for (const auto& signal : signals) {
         const std::string name = signal.name;
