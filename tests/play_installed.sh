@@ -10,11 +10,13 @@ set -eu
 launcher=$1 data=$2 home=${3:-}
 
 tests=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/xvfb.sh
+. "$tests/xvfb.sh"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-play-XXXXXX")
 game_pid=""
 cleanup() {
     [ -z "$game_pid" ] || kill "$game_pid" 2>/dev/null || true
-    "$tests/xvfb.sh" stop "$tmp/xvfb"
+    xvfb_stop "$tmp/xvfb"
     rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -44,7 +46,7 @@ wait_for() {
 [ -x "$launcher" ] || fail "no launcher at $launcher"
 
 # The game in its own X server, as a player with a fresh home would start it.
-"$tests/xvfb.sh" start "$tmp/xvfb" || fail "Xvfb did not start"
+xvfb_start "$tmp/xvfb" || fail "Xvfb did not start"
 read -r DISPLAY _ <"$tmp/xvfb"
 export DISPLAY
 [ -n "$home" ] || home=$tmp/home
@@ -57,7 +59,7 @@ ln -s /nonexistent/gfx "$folder/gfx"
 (
     unset XDG_DATA_HOME GRAVELMOTH_MESSAGES
     cd /
-    HOME=$home PATH=$tests/bin:$PATH exec "$launcher"
+    HOME=$home PATH=$tests/bin:$PATH exec setpriv --pdeathsig KILL "$launcher"
 ) >"$tmp/game.log" 2>&1 &
 game_pid=$!
 alive() { kill -0 "$game_pid" 2>/dev/null || fail "the game ended early"; }
@@ -79,39 +81,34 @@ pixel() {
 in_race() { [ "$(pixel 0 198)" = 0,0,0 ] && [ "$(pixel 2 195)" = 206,206,206 ]; }
 # The pause screen: white with the black line across the middle of the day.
 in_pause() { [ "$(pixel 0 199)" = 255,255,255 ] && [ "$(pixel 0 100)" = 0,0,0 ]; }
-press() {
-    xdotool windowfocus "$win"
-    xdotool keydown "$1"
-    # Held long enough for a game on a busy machine to see it; a press counts once.
-    sleep 0.5
-    xdotool keyup "$1"
-}
-# Each press waits for the screen it leads to; a press made while the game is still loading
-# is not seen, so the title gets a few.
-press_until() {
-    key=$1 tries=$2
+# Holds KEY down until COMMAND succeeds, at most TENTHS tenths of a second: a press that waits
+# for what it causes, however long a busy machine takes to see it (a press counts once).
+hold_until() { # hold_until KEY TENTHS COMMAND...
+    key=$1 limit=$2
     shift 2
-    while [ "$tries" -gt 0 ]; do
-        alive
-        press "$key"
-        wait_for 50 "$@" && return 0
-        tries=$((tries - 1))
-    done
-    return 1
+    xdotool windowfocus "$win" keydown "$key"
+    held=0
+    wait_for "$limit" "$@" || held=1
+    xdotool keyup "$key"
+    return "$held"
 }
+# The race clock at the right of the status strip moves on by a minute a second.
+clock() { pixels=$(MAGICK_THREAD_LIMIT=1 timeout 5 import -silent -window "$win" \
+    -crop 89x8+230+192 -depth 8 rgb:- 2>/dev/null | od -An -v -tx1 | tr -d ' \n'); }
+clock_moved() { alive && before=$pixels && clock && [ "$pixels" != "$before" ]; }
 
-press_until Return 5 in_race || fail "ENTER on the title did not start a race"
-sleep 1.5
-press_until Return 3 in_pause || fail "ENTER in the race did not pause it"
-# TAB ends the race, and its result is stored before the title comes back. A second TAB
-# would quit from the title, so it is pressed again only when no result came for a while.
+# The title is the loading text until its picture is read; ENTER waits for the race.
+hold_until Return 200 in_race || fail "ENTER on the title did not start a race"
+clock
+wait_for 50 clock_moved || fail "the race clock does not go on"
+hold_until Return 50 in_pause || fail "ENTER in the race did not pause it"
+# TAB ends the race, and its result is stored before the title comes back. A new press of TAB
+# then quits from the title, which does not see one made before it is back: a few tries.
 score=$folder/highscore.sav
 stored() { test -f "$score"; }
-press_until Tab 2 stored || fail "no highscore.sav in the player's folder after the race"
-# Back on the title, TAB quits the game; a press made before the title is back is not seen.
+hold_until Tab 50 stored || fail "no highscore.sav in the player's folder after the race"
 for _ in 1 2 3; do
-    press Tab
-    wait_for 50 ended && break
+    hold_until Tab 20 ended && break
 done
 ended || fail "TAB on the title did not quit the game"
 status=0

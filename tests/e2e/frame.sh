@@ -61,7 +61,7 @@ case_window() {
         [ "${x0:-}" = 40 ] && [ "$y0" -ge 100 ] && [ "$x1" -ge 270 ] && [ "$x1" -le 279 ] &&
             [ "$y1" -le 107 ]
     }
-    wait_for 10 loading loading_shown
+    wait_for 10 shows loading loading_shown
     check "the loading text is white, centred at the middle of the window, on black" \
         test "$(count loading 0 0 319 199 0 0 0 0)" -eq $((64000 - $(count loading 0 0 319 199 255 255 255 0)))
     check "the loading text is a text, not a bar" \
@@ -73,7 +73,7 @@ case_window() {
     cp "$ASSETS/gfx/title.tga" "$RUN/gfx/title.new"
     mv -f "$RUN/gfx/title.new" "$RUN/gfx/title.tga"
     kill -CONT "$GAME_PID"
-    wait_for 10 title is_title title
+    wait_for 10 shows title is_title
     check "the title picture replaces the loading text" \
         test "$(mismatches title title-file 0 0 320 0 0 319 199)" -lt 320
 

@@ -12,6 +12,8 @@ TITLE='Gravelmoth - Tarnwick'
 export MAGICK_THREAD_LIMIT=1
 
 TESTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=SCRIPTDIR/../xvfb.sh
+. "$TESTS/xvfb.sh"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-e2e.XXXXXX")
 RUN=$WORK/run          # the game's working folder
 SHOTS=$WORK/shots      # screenshots, kept with E2E_KEEP=1
@@ -23,18 +25,23 @@ XVFB=
 GAME_PID=
 WIN=
 STATUS=
-POLL=0.25
+WATCHDOG=
+
+# How long a key stays down in a press: long enough for the game to see it between two of its
+# ticks on a busy machine, which a press that waits for its effect does not rely on.
+KEY_HOLD=0.12
 
 # The game shows its error reports with xmessage, which would wait for a click: the stand-in in
 # tests/bin records each text in $MESSAGES and returns at once.
 export GRAVELMOTH_MESSAGES=$MESSAGES
 
 cleanup() {
+    [ -z "$WATCHDOG" ] || kill "$WATCHDOG" 2>/dev/null
     if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then
         kill -KILL "$GAME_PID" 2>/dev/null
         wait "$GAME_PID" 2>/dev/null
     fi
-    [ -z "$XVFB" ] || "$TESTS/xvfb.sh" stop "$XVFB"
+    [ -z "$XVFB" ] || xvfb_stop "$XVFB"
     # Nothing stays behind, also after a failure, unless E2E_KEEP asks to inspect it.
     if [ -z "${E2E_KEEP:-}" ]; then
         rm -rf "$WORK"
@@ -43,11 +50,13 @@ cleanup() {
     fi
 }
 trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
+trap 'fail "stopped by a signal"' INT HUP
+trap 'fail "out of time: $E2E_SECONDS s"' TERM
 
 log() { printf '[%s] %s\n' "$(date +%T)" "$*"; }
 
 fail() {
+    trap - INT HUP TERM
     echo "FAIL: $*" >&2
     if [ -s "$WORK/stderr" ]; then
         echo "--- the game's stderr:" >&2
@@ -63,10 +72,38 @@ check() { # check DESCRIPTION COMMAND...
     log "ok: $what"
 }
 
+# The test's own time limit, E2E_SECONDS (CTest's TIMEOUT, passed on), less a margin for the
+# slowest single step and the cleanup: the test then fails by itself and removes what it made,
+# rather than being killed with its server and folders left behind. The watchdog ends with the
+# test, as everything the test starts does.
+E2E_SECONDS=${E2E_SECONDS:-300}
+WATCHDOG_SECONDS=$((E2E_SECONDS > 30 ? E2E_SECONDS - 15 : E2E_SECONDS * 2 / 3))
+# shellcheck disable=SC2016 # expanded by the watchdog's shell
+setpriv --pdeathsig KILL bash -c 'setpriv --pdeathsig KILL sleep "$1" && kill -TERM "$2"' \
+    watchdog "$WATCHDOG_SECONDS" $$ &
+WATCHDOG=$!
+
+# Waits at most SECONDS for COMMAND to succeed, trying it every twentieth of a second; fails
+# the test when it does not.
+wait_for() { # wait_for SECONDS COMMAND...
+    local limit=$((${EPOCHREALTIME/./} + ${1%.*} * 1000000))
+    shift
+    until "$@"; do
+        [ "${EPOCHREALTIME/./}" -lt "$limit" ] || fail "waited in vain for: $*"
+        sleep 0.05
+    done
+}
+
+# Takes screenshot NAME and asks PREDICATE about it: the condition a screen wait waits for.
+shows() { # shows NAME PREDICATE
+    running || fail "the game ended while waiting for $1"
+    try_shot "$1" && "$2" "$1"
+}
+
 # Starts an X server of our own on a free display, so tests can run side by side.
 start_xvfb() {
     XVFB=$WORK/xvfb
-    "$TESTS/xvfb.sh" start "$XVFB" || fail "Xvfb did not start"
+    xvfb_start "$XVFB" || fail "Xvfb did not start"
     local display
     read -r display _ <"$XVFB"
     export DISPLAY=$display
@@ -84,59 +121,49 @@ place_assets() {
     done
 }
 
+# The game is a child of the test and is killed when the test ends, whatever ends it.
 start_game() {
     [ -x "$GAME" ] || fail "no game binary at $GAME"
-    (cd "$RUN" && PATH=$TESTS/bin:$PATH exec "$GAME" >"$WORK/stdout" 2>"$WORK/stderr") &
+    (cd "$RUN" && PATH=$TESTS/bin:$PATH exec setpriv --pdeathsig KILL "$GAME" \
+        >"$WORK/stdout" 2>"$WORK/stderr") &
     GAME_PID=$!
 }
 
 # Finds the game's window by its title, waiting for it at most 20 seconds.
-find_window() {
-    WIN=$(timeout 20 xdotool search --sync --limit 1 --name "^$TITLE\$" 2>/dev/null | head -n 1)
-    [ -n "$WIN" ] || fail "the window \"$TITLE\" did not appear"
+window_found() {
+    running || fail "the game ended before its window \"$TITLE\" appeared"
+    WIN=$(xdotool search --limit 1 --name "^$TITLE\$" 2>/dev/null | head -n 1)
+    [ -n "$WIN" ]
 }
+find_window() { wait_for 20 window_found; }
 
 running() { kill -0 "$GAME_PID" 2>/dev/null; }
+ended() { ! running; }
 
 # Waits at most SECONDS for the game to end and puts its exit status in STATUS.
 wait_exit() {
-    local seconds=$1 i
-    for ((i = 0; i < seconds * 10; i++)); do
-        running || break
-        sleep 0.1
-    done
-    running && fail "the game did not end within $seconds seconds"
+    wait_for "$1" ended
     wait "$GAME_PID"
     STATUS=$?
     GAME_PID=
 }
 
-# A press as a player makes it: the key goes down, stays down, comes up. Half a second is long
-# for a player but safe for the game, which counts a press once however long it is held, and a
-# machine busy with other work may leave the game no time to look at the keys for a good part
-# of it.
+# A press as a player makes it: the key goes down, stays down, comes up.
 press() {
     xdotool windowfocus "$WIN" keydown "$1" || fail "xdotool could not press $1"
-    sleep 0.5
+    sleep "$KEY_HOLD"
     xdotool keyup "$1" || fail "xdotool could not release $1"
 }
 
-# Presses KEY until the screen leaves the one PREDICATE (run on a fresh screenshot NAME)
-# recognises, or the game ends: a machine busy with other work may let the game miss a press.
-# Each press is given SECONDS to take effect, three presses at most.
-press_to_leave() { # press_to_leave KEY SECONDS NAME PREDICATE...
-    local key=$1 seconds=$2 name=$3 tries i
-    shift 3
-    for ((tries = 0; tries < 3; tries++)); do
-        press "$key"
-        for ((i = 0; i < seconds * 4; i++)); do
-            running && try_shot "$name" || return 0
-            "$@" "$name" || return 0
-            sleep 0.25
-        done
-        log "the game did not take $key; pressing it again"
-    done
-    fail "three presses of $key did not leave $name"
+# Holds KEY down until COMMAND succeeds, within SECONDS, then lets it go: a press that waits
+# for what it causes. The game counts a press once however long it is held, so a machine too
+# busy to look at the keys for a while only makes the press longer.
+hold_until() { # hold_until KEY SECONDS COMMAND...
+    local key=$1 seconds=$2
+    shift 2
+    xdotool windowfocus "$WIN" keydown "$key" || fail "xdotool could not press $key"
+    wait_for "$seconds" "$@"
+    xdotool keyup "$key" || fail "xdotool could not release $key"
 }
 
 # The window's close button.
@@ -148,8 +175,8 @@ shot() { try_shot "$1" || fail "no screenshot $1 of 320x200"; }
 # The same, false when there is no such window (any more) to take.
 try_shot() { # try_shot NAME
     local name=$1
-    timeout 20 import -window "$WIN" "$SHOTS/$name.png" 2>>"$WORK/import.log" || return 1
-    timeout 20 convert "$SHOTS/$name.png" -depth 8 rgb:- | od -An -v -tu1 -w3 >"$SHOTS/$name.px" ||
+    timeout 10 import -window "$WIN" "$SHOTS/$name.png" 2>>"$WORK/import.log" || return 1
+    timeout 10 convert "$SHOTS/$name.png" -depth 8 rgb:- | od -An -v -tu1 -w3 >"$SHOTS/$name.px" ||
         return 1
     [ "$(wc -l <"$SHOTS/$name.px")" -eq 64000 ]
 }
@@ -172,22 +199,6 @@ differ() { # differ A B X0 Y0 X1 Y1
         { x = (NR - 1) % 320; y = int((NR - 1) / 320) }
         x >= x0 && x <= x1 && y >= y0 && y <= y1 && ($1 != $4 || $2 != $5 || $3 != $6) { n++ }
         END { print n + 0 }'
-}
-
-# Waits at most SECONDS for the predicate (a command, usually testing a fresh screenshot
-# NAME) to hold; a screenshot is taken every POLL seconds.
-wait_for() { # wait_for SECONDS NAME PREDICATE...
-    local seconds=$1 name=$2 i
-    shift 2
-    local polls
-    polls=$(awk -v s="$seconds" -v p="$POLL" 'BEGIN { print int(s / p + 0.5) }')
-    for ((i = 0; i < polls; i++)); do
-        running || fail "the game ended while waiting for $name"
-        shot "$name"
-        "$@" && return 0
-        sleep "$POLL"
-    done
-    fail "$name did not show within $seconds seconds"
 }
 
 # Prints each VALUE as SIZE bytes, least significant first.
@@ -215,7 +226,7 @@ size_of() { wc -c <"$1" | tr -d ' '; }
 # unless the header says otherwise); -auto-orient puts the rows the right way up, as the game's
 # library shows them.
 picture() { # picture NAME FILE
-    timeout 20 convert "$2" -auto-orient -depth 8 rgb:- | od -An -v -tu1 -w3 >"$SHOTS/$1.px" ||
+    timeout 10 convert "$2" -auto-orient -depth 8 rgb:- | od -An -v -tu1 -w3 >"$SHOTS/$1.px" ||
         fail "$2 cannot be read"
 }
 
@@ -278,7 +289,7 @@ is_title() { # is_title NAME
 start_to_title() { # start_to_title NAME
     start_game
     find_window
-    wait_for 20 "$1" is_title "$1"
+    wait_for 20 shows "$1" is_title
 }
 
 # Sends the close request and expects an orderly end with status 0.
@@ -312,3 +323,16 @@ is_pause() { # is_pause NAME
 }
 pause_word_shown() { is_pause "$1" && [ "$(count "$1" 120 20 199 27 49 49 49 6)" -gt 20 ]; }
 pause_word_hidden() { is_pause "$1" && [ "$(count "$1" 0 0 319 29 255 255 255 0)" -eq 9600 ]; }
+
+# The race clock, white at the right of the status strip, moves on by a minute a second.
+# Waits, in a race, until it has moved on MINUTES times; the last screenshot is NAME.
+race_minutes() { # race_minutes MINUTES NAME
+    local minutes=$1 name=$2
+    shot "$name"
+    while [ "$minutes" -gt 0 ]; do
+        cp "$SHOTS/$name.px" "$SHOTS/$name-before.px"
+        wait_for 10 shows "$name" clock_moved
+        minutes=$((minutes - 1))
+    done
+}
+clock_moved() { is_race "$1" && [ "$(differ "$1-before" "$1" 230 192 318 199)" -gt 0 ]; }

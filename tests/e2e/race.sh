@@ -47,11 +47,9 @@ case_pause_and_quit() {
     use_assets
     start_to_title title-before
 
-    press Return
-    wait_for 10 race is_race race
-    press Return
+    hold_until Return 10 shows race is_race
     check "the car starts at the left edge, half-way down" car_at_start race
-    wait_for 10 pause is_pause pause
+    hold_until Return 10 shows pause is_pause
     check "the paused race is not drawn" test "$(count pause 0 191 319 191 0 0 0 0)" -lt 20
     # 2:30 is 10 % of the day (the percentage counts from 0:00): the dot, 9 pixels across, is
     # centred on x = 33, and moves on by a column every four and a half race minutes, which a
@@ -60,23 +58,19 @@ case_pause_and_quit() {
     left=$(dot_left pause)
     check "the day's progress shows as a dot at x = 33 or a little after (left edge $left)" \
         test "$left" -ge 29 -a "$left" -le 31 -a "$(count pause "$left" 100 $((left + 8)) 100 0 0 0 0)" -eq 0
-    # "-PAUSE-" shows for 32 redraws and hides for 31: both within about two seconds.
-    wait_for 4 pause-word-shown pause_word_shown pause-word-shown
-    wait_for 4 pause-word-hidden pause_word_hidden pause-word-hidden
+    # "-PAUSE-" shows for 32 redraws and hides for 31: both within about two seconds. Shown,
+    # hidden and shown again is a second and more of pause, in which a running clock would
+    # have moved on.
+    wait_for 4 shows pause-word-shown pause_word_shown
+    wait_for 4 shows pause-word-hidden pause_word_hidden
+    wait_for 4 shows pause-later pause_word_shown
     log "ok: \"-PAUSE-\" blinks"
-    sleep 1
-    wait_for 10 pause-later is_pause pause-later
-    # Two seconds and more of pause: a running clock would have shown two more minutes.
     check "the clock stands still while paused" test "$(differ pause pause-later 80 130 239 137)" -eq 0
-    press Return
-    wait_for 10 race-again is_race race-again
-    sleep 2
-    press Return
-    wait_for 10 pause-again is_pause pause-again
+    hold_until Return 10 shows race-again is_race
+    race_minutes 2 race-again
+    hold_until Return 10 shows pause-again is_pause
     check "the clock went on while racing" test "$(differ pause pause-again 80 130 239 137)" -gt 0
-    sleep 1
-    press Tab
-    wait_for 10 title-after is_title title-after
+    hold_until Tab 10 shows title-after is_title
 
     # shellcheck disable=SC2086
     check "the title shows the new best result" test "$(differ title-before title-after $TEXT_BOX)" -gt 0
@@ -91,9 +85,8 @@ case_close() {
     start_xvfb
     use_assets
     start_to_title title
-    press Return
-    wait_for 10 race is_race race
-    sleep 2.5
+    hold_until Return 10 shows race is_race
+    race_minutes 2 race
     close_and_expect_clean_exit
     saved_minutes
     check "the result counts the seconds raced ($SAVED race minutes)" test "$SAVED" -ge 2
@@ -105,14 +98,12 @@ case_damage() {
     start_xvfb
     use_assets
     start_to_title title-before
-    press Return
-    wait_for 10 race is_race race
-    POLL=1
+    hold_until Return 10 shows race is_race
     # The health bar, 160 pixels long at the start, shrinks from the right.
     hurt() { is_race "$1" && [ "$(count "$1" 1 195 160 195 206 206 206 6)" -lt 150 ]; }
-    wait_for 120 race-hurt hurt race-hurt
+    wait_for 120 shows race-hurt hurt
     log "ok: the health bar shrinks"
-    wait_for 240 title-after is_title title-after
+    wait_for 240 shows title-after is_title
     # shellcheck disable=SC2086
     check "the title shows the new best result" test "$(differ title-before title-after $TEXT_BOX)" -gt 0
     saved_minutes

@@ -42,6 +42,17 @@ level() { "$LISTEN" level "$MIX" "$@"; }
 period() { "$LISTEN" period "$MIX" "$@"; }
 find_in_mix() { "$LISTEN" find "$ASSETS/sfx/$1.wav" "$MIX" "$2" "$3"; }
 
+# Whether the mix from START to now holds the engine, or the shot; TO is now.
+engine_heard() { TO=$(written) && [ "$(level "$START" "$TO")" != silent ]; }
+shot_heard() {
+    TO=$(written)
+    SCORE=$(find_in_mix explosion "$START" "$TO")
+    awk -v s="$SCORE" -v h="$HEARD" 'BEGIN { exit !(s >= h) }'
+}
+# Whether a tenth of a second just played was silent.
+# shellcheck disable=SC2046 # two numbers
+quiet() { [ "$(level $(listen_for 0.1))" = silent ]; }
+
 start_with_sound() {
     start_xvfb
     use_assets
@@ -80,16 +91,14 @@ case_race() {
     # shellcheck disable=SC2086
     check "the title is silent (heard $(level $range))" test "$(level $range)" = silent
 
-    # The first second from the press: no mine can reach the car and no robot fire so soon,
-    # however long a busy machine takes to show the race screen.
-    range=$(written)
-    press Return
-    sleep 0.5
-    range="$range $(written)"
-    wait_for 10 race is_race race
+    # From the press until the engine is first heard: no mine can reach the car and no robot
+    # fire so soon, however long a busy machine takes to show the race screen.
+    START=$(written)
+    hold_until Return 10 engine_heard
+    range="$START $TO"
     # shellcheck disable=SC2086
-    heard=$(level $range)
-    check "the engine runs in the race (heard $heard dB)" test "$heard" != silent
+    log "ok: the engine runs in the race (heard $(level $range) dB)"
+    wait_for 10 shows race is_race
     for sound in explosion mineexplosion robotshoot; do
         # shellcheck disable=SC2086
         heard=$(find_in_mix "$sound" $range)
@@ -107,25 +116,18 @@ case_race() {
     press Left
     expect_engine_at -1 "backing"
 
-    press Return
-    wait_for 10 pause is_pause pause
-    # Whatever still rings out from before the pause has ended by then.
-    sleep 1
+    hold_until Return 10 shows pause is_pause
+    # Whatever still rings out from before the pause ends first.
+    wait_for 5 quiet
     range=$(listen_for 1)
     # shellcheck disable=SC2086
     check "the pause screen is silent (heard $(level $range))" test "$(level $range)" = silent
-    press Return
-    wait_for 10 race-again is_race race-again
+    hold_until Return 10 shows race-again is_race
     expect_engine_at -1 "after the pause, at the speed it had"
 
-    range=$(written)
-    press Control_L
-    sleep 0.6
-    range="$range $(written)"
-    # shellcheck disable=SC2086
-    heard=$(find_in_mix explosion $range)
-    check "the shot is heard when fired (score $heard)" \
-        awk -v s="$heard" -v h="$HEARD" 'BEGIN { exit !(s >= h) }'
+    START=$(written)
+    hold_until Control_L 10 shot_heard
+    log "ok: the shot is heard when fired (score $SCORE)"
     close_and_expect_clean_exit
 }
 
@@ -161,8 +163,7 @@ case_enemies() {
         fail "colours missing from the palette"
     fi
     start_with_sound
-    press Return
-    wait_for 10 race is_race race
+    hold_until Return 10 shows race is_race
 
     # A window of 60000 bytes is kept from one look to the next, more than the quarter second of
     # each sample that the helper looks for, so no sound is cut in two.
