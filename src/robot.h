@@ -19,7 +19,8 @@ class robot : public enemy {
     void draw() override;
     void attack(int areaX, int areaY, int areaW, int areaH) override;
 
-  private:
+  protected:
+    // Open to subclasses, so that the tests read and set the robot's state as they do x and y.
     void moveBody();
     int moveBullet(int carX, int carY, int carW, int carH);
     bool noBullet() const { return x < 0 && y < 0; }
