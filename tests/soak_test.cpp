@@ -121,28 +121,4 @@ TEST_F(soakTest, hundredRacesLoadEachKindsFilesOnceARaceAndLeaveNothing) {
         EXPECT_GE(racesLoading[i], 50) << pictureNames[i];
 }
 
-// The loop's catch-up path: a whole day of pending ticks run back to back with a full table of
-// enemies until they end the race, a few times over, then a race ended at once by the close
-// button.
-TEST_F(soakTest, wholeDaysCaughtUpInOnePassLeaveNothing) {
-    for (int day = 1; day <= 3; ++day) {
-        std::srand(static_cast<unsigned>(day));
-        timerCounter = 41280;
-        returnStruct* result = game();
-        const int ran = 41280 - timerCounter;
-        EXPECT_EQ(result->hours * 60 + result->minutes, 150 + ran / 32) << "day " << day;
-        EXPECT_LT(result->hours, 24) << "day " << day;
-        delete result;
-        expectNothingHeld(day);
-    }
-    timerCounter = 0;
-    global::exit = true;
-    returnStruct* result = game();
-    global::exit = false;
-    EXPECT_EQ(result->hours, 2);
-    EXPECT_EQ(result->minutes, 30);
-    delete result;
-    expectNothingHeld(4);
-}
-
 } // namespace
