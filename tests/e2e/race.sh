@@ -59,9 +59,8 @@ case_pause_and_quit() {
     check "the day's progress shows as a dot at x = 33 or a little after (left edge $left)" \
         test "$left" -ge 29 -a "$left" -le 31 -a "$(count pause "$left" 100 $((left + 8)) 100 0 0 0 0)" -eq 0
     # "-PAUSE-" shows for 32 redraws and hides for 31, about a second each, which a busy
-    # machine's slow screenshots may miss once or twice. Shown,
-    # hidden and shown again is a second and more of pause, in which a running clock would
-    # have moved on.
+    # machine's slow screenshots may miss once or twice. Shown, hidden and shown again is a
+    # second and more of pause, in which a running clock would have moved on.
     wait_for 10 shows pause-word-shown pause_word_shown
     wait_for 10 shows pause-word-hidden pause_word_hidden
     wait_for 10 shows pause-later pause_word_shown
