@@ -7,6 +7,7 @@
 #include "main.h"
 #include "mine.h"
 #include "robot.h"
+#include "statusstrip.h"
 #include "stone.h"
 
 #include <atomic>
@@ -160,12 +161,9 @@ void raceTick(raceState& race) {
 
 void drawRace(raceState& race) {
     BITMAP* buffer = global::dbuffer;
-    const int w = SCREEN_W;
-    const int h = SCREEN_H;
     const int carW = race.car->w;
     const int carH = race.car->h;
     const int carTop = race.carY - (carH >> 1);
-    const int strip = h - statusStripRows; // the status strip's top row
 
     clear_to_color(buffer, colors::white);
     drawEnemies(race);
@@ -174,12 +172,8 @@ void drawRace(raceState& race) {
     if (race.reload == reloadTicks)
         blit(race.explosion, buffer, 0, 0, race.shotRight ? race.carX + carW : race.carX - carW,
              carTop, carW, carH);
-    rectfill(buffer, 0, strip, w - 1, h - 1, colors::black);
-    rectfill(buffer, 1, strip + 2, (w >> 1) - race.damage, h - 3, colors::lgray);
-    textprintf_right_ex(buffer, font, w - 2, strip + 1, colors::white, -1, "Time: %2i:%2i",
-                        race.hours, race.minutes);
-    if (race.reload != 0)
-        textout_ex(buffer, font, "Reloading", (w >> 1) - 3, strip + 1, colors::gray, -1);
+    drawStatusStrip(buffer, SCREEN_H - statusStripRows, race.damage, race.reload != 0, race.hours,
+                    race.minutes);
 }
 
 returnStruct* endRace(raceState& race) {

@@ -14,6 +14,9 @@ extern int gray;
 extern int lgray;
 extern int white;
 } // namespace colors
+// Sets the greys for the colour depth set last (set_color_depth); the asset generator draws in
+// them too.
+void makeColors();
 
 namespace global {
 // Every frame is composed here and copied whole to the screen by show().

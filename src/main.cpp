@@ -129,15 +129,6 @@ static void startLibrary() {
     std::exit(EXIT_FAILURE);
 }
 
-static void makeColors() {
-    colors::white = makecol(255, 255, 255);
-    colors::lgray = makecol(206, 206, 206);
-    colors::gray = makecol(156, 156, 156);
-    colors::dgray = makecol(99, 99, 99);
-    colors::vdgray = makecol(49, 49, 49);
-    colors::black = 0;
-}
-
 static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may set global::exit");
 
 static void endSignal(int) {

@@ -1,6 +1,8 @@
 #include "title.h"
 
+#include "globals.h"
 #include "layout.h"
+#include "statusstrip.h"
 
 #include <allegro.h>
 
@@ -9,19 +11,14 @@
 
 namespace {
 
-// The greys of the game's interface.
-const int black = 0;
-const int veryDarkGrey = 49;
-const int darkGrey = 99;
-const int grey = 156;
-const int lightGrey = 206;
-const int white = 255;
-
 int color(int r, int g, int b) {
     return makecol_depth(24, r, g, b);
 }
-int shade(int level) {
-    return color(level, level, level);
+
+// The game's greys (colors::), as pixel values of the 24-bit canvases below.
+void useGameGreys() {
+    set_color_depth(24);
+    makeColors();
 }
 
 // A 24-bit library bitmap that frees itself.
@@ -64,12 +61,12 @@ void paste(BITMAP* target, const picture& sprite, int x, int y) {
     masked_blit(source, target, 0, 0, x, y, sprite.width(), sprite.height());
 }
 
-void text(BITMAP* target, const std::string& words, int x, int y, int level) {
-    textout_ex(target, font, words.c_str(), x, y, shade(level), -1);
+void text(BITMAP* target, const std::string& words, int x, int y, int ink) {
+    textout_ex(target, font, words.c_str(), x, y, ink, -1);
 }
 
-void centredText(BITMAP* target, const std::string& words, int x, int y, int level) {
-    textout_centre_ex(target, font, words.c_str(), x, y, shade(level), -1);
+void centredText(BITMAP* target, const std::string& words, int x, int y, int ink) {
+    textout_centre_ex(target, font, words.c_str(), x, y, ink, -1);
 }
 
 int textWidth(const std::string& words) {
@@ -78,11 +75,11 @@ int textWidth(const std::string& words) {
 
 // The 8-pixel font blown up to scaleX by scaleY pixels a font pixel.
 void bigText(BITMAP* target, const std::string& words, int x, int y, int scaleX, int scaleY,
-             int level) {
+             int ink) {
     const int width = textWidth(words);
     canvas small(width, 8);
     clear_to_color(small, color(255, 0, 255));
-    textout_ex(small, font, words.c_str(), 0, 0, shade(level), -1);
+    textout_ex(small, font, words.c_str(), 0, 0, ink, -1);
     masked_stretch_blit(small, target, 0, 0, width, 8, x, y, width * scaleX, 8 * scaleY);
 }
 
@@ -95,17 +92,17 @@ int capWidth(const std::string& label) {
 }
 
 void capFrame(BITMAP* target, int x, int y, int width) {
-    rectfill(target, x + 1, y, x + width - 2, y + capHeight - 1, shade(black));
-    rectfill(target, x, y + 1, x + width - 1, y + capHeight - 2, shade(black));
-    rectfill(target, x + 1, y + 1, x + width - 2, y + capHeight - 3, shade(white));
-    hline(target, x + 1, y + capHeight - 3, x + width - 2, shade(grey));
-    hline(target, x + 2, y + capHeight - 2, x + width - 3, shade(darkGrey));
+    rectfill(target, x + 1, y, x + width - 2, y + capHeight - 1, colors::black);
+    rectfill(target, x, y + 1, x + width - 1, y + capHeight - 2, colors::black);
+    rectfill(target, x + 1, y + 1, x + width - 2, y + capHeight - 3, colors::white);
+    hline(target, x + 1, y + capHeight - 3, x + width - 2, colors::gray);
+    hline(target, x + 2, y + capHeight - 2, x + width - 3, colors::dgray);
 }
 
 int keyCap(BITMAP* target, int x, int y, const std::string& label) {
     const int width = capWidth(label);
     capFrame(target, x, y, width);
-    text(target, label, x + 4, y + 2, black);
+    text(target, label, x + 4, y + 2, colors::black);
     return width;
 }
 
@@ -117,7 +114,7 @@ int arrowCap(BITMAP* target, int x, int y, arrow direction) {
     capFrame(target, x, y, width);
     const int cx = x + 6;
     const int cy = y + 5;
-    const int ink = shade(black);
+    const int ink = colors::black;
     switch (direction) {
     case arrow::up:
         triangle(target, cx, cy - 3, cx - 3, cy + 1, cx + 3, cy + 1, ink);
@@ -141,23 +138,23 @@ int arrowCap(BITMAP* target, int x, int y, arrow direction) {
 
 // A framed panel with a one-pixel black rim and a dark shadow to the lower right.
 void panel(BITMAP* target, int left, int top, int right, int bottom, int fill) {
-    rectfill(target, left + 2, top + 2, right + 2, bottom + 2, shade(darkGrey));
-    rectfill(target, left, top, right, bottom, shade(black));
-    rectfill(target, left + 1, top + 1, right - 1, bottom - 1, shade(fill));
+    rectfill(target, left + 2, top + 2, right + 2, bottom + 2, colors::dgray);
+    rectfill(target, left, top, right, bottom, colors::black);
+    rectfill(target, left + 1, top + 1, right - 1, bottom - 1, fill);
 }
 
 // The band at the top: the name, large, between two moths. Returns the row below it.
 int drawName(BITMAP* target, const sprites& art) {
-    rectfill(target, 0, 0, 319, 26, shade(black));
-    hline(target, 0, 27, 319, shade(darkGrey));
+    rectfill(target, 0, 0, 319, 26, colors::black);
+    hline(target, 0, 27, 319, colors::dgray);
     const std::string name = "Gravelmoth";
     const int width = textWidth(name) * 3;
     const int x = (320 - width) / 2;
-    bigText(target, name, x + 2, 3, 3, 2, darkGrey);
-    bigText(target, name, x, 1, 3, 2, white);
+    bigText(target, name, x + 2, 3, 3, 2, colors::dgray);
+    bigText(target, name, x, 1, 3, 2, colors::white);
     paste(target, art.moth, x - 34, 1);
     paste(target, art.moth, x + width + 10, 1);
-    centredText(target, "a race against the clock", 160, 19, grey);
+    centredText(target, "a race against the clock", 160, 19, colors::gray);
     return 28;
 }
 
@@ -165,12 +162,12 @@ int drawName(BITMAP* target, const sprites& art) {
 // the right and sets off a mine, a chasing car comes in from the left, a robot drops a bullet,
 // stones slide past. The status strip at its bottom is the race's own, clock form included.
 void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
-    hline(target, 0, top, 319, shade(black));
-    canvas road(320, roadHeight + 9);
-    clear_to_color(road, shade(white));
+    hline(target, 0, top, 319, colors::black);
+    canvas road(320, roadHeight + statusStripRows);
+    clear_to_color(road, colors::white);
 
     // Speed lines behind what slides along with the road.
-    const int streak = shade(lightGrey);
+    const int streak = colors::lgray;
     hline(road, 252, 8, 268, streak);
     hline(road, 256, 12, 266, streak);
     hline(road, 166, 24, 182, streak);
@@ -190,14 +187,10 @@ void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
     paste(road, art.flash, carX + art.car.width(), carTop);
     paste(road, art.mineExplosion, carX + 2 * art.car.width() + 2, carTop - 4);
 
-    // The status strip: health, "Reloading" and the clock, where and as the race draws them.
-    const int strip = roadHeight;
-    rectfill(road, 0, strip, 319, strip + statusStripRows - 1, shade(black));
-    rectfill(road, 1, strip + 2, 118, strip + 6, shade(lightGrey));
-    text(road, "Reloading", 160 - 3, strip + 1, grey);
-    textprintf_right_ex(road, font, 318, strip + 1, shade(white), -1, "Time: %2i:%2i", 14, 5);
-    blit(road, target, 0, 0, 0, top + 1, 320, roadHeight + 9);
-    hline(target, 0, top + roadHeight + 10, 319, shade(darkGrey));
+    // The race's own status strip, well into a race: hit a few times, reloading, at 14:05.
+    drawStatusStrip(road, roadHeight, 42, true, 14, 5);
+    blit(road, target, 0, 0, 0, top + 1, 320, roadHeight + statusStripRows);
+    hline(target, 0, top + roadHeight + 10, 319, colors::dgray);
 }
 
 // What each thing on the road costs when it strikes, and what the shot does to it: the
@@ -206,16 +199,16 @@ void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
 void hazard(BITMAP* target, const picture& sprite, int x, int y, const std::string& cost,
             const std::string& shot) {
     paste(target, sprite, x + (32 - sprite.width()) / 2, y + (16 - sprite.height()) / 2);
-    text(target, cost, x + 35, y, black);
-    text(target, shot, x + 35, y + 8, veryDarkGrey);
+    text(target, cost, x + 35, y, colors::black);
+    text(target, shot, x + 35, y + 8, colors::vdgray);
 }
 
 // The health bar as the status strip shows it, in a car-wide slot, named beside it.
 void healthBar(BITMAP* target, int x, int y) {
-    rectfill(target, x, y + 3, x + 31, y + 3 + statusStripRows - 1, shade(black));
-    rectfill(target, x + 1, y + 5, x + 22, y + 9, shade(lightGrey));
-    text(target, "health bar", x + 35, y, black);
-    text(target, "empty ends race", x + 35, y + 8, veryDarkGrey);
+    rectfill(target, x, y + 3, x + 31, y + 3 + statusStripRows - 1, colors::black);
+    rectfill(target, x + 1, y + 5, x + 22, y + 9, colors::lgray);
+    text(target, "health bar", x + 35, y, colors::black);
+    text(target, "empty ends race", x + 35, y + 8, colors::vdgray);
 }
 
 // Returns the row below the list.
@@ -236,53 +229,55 @@ int drawRaceKeys(BITMAP* target, int left, int top) {
     int x = left;
     x += arrowCap(target, x, rowY[0], arrow::up) + 2;
     x += arrowCap(target, x, rowY[0], arrow::down) + 5;
-    text(target, "move", x, rowY[0] + 3, black);
+    text(target, "move", x, rowY[0] + 3, colors::black);
     x = left;
     x += arrowCap(target, x, rowY[1], arrow::left) + 2;
     x += arrowCap(target, x, rowY[1], arrow::right) + 5;
-    text(target, "speed", x, rowY[1] + 3, black);
+    text(target, "speed", x, rowY[1] + 3, colors::black);
     x = left;
     x += keyCap(target, x, rowY[2], "ENTER") + 5;
-    text(target, "pause", x, rowY[2] + 3, black);
+    text(target, "pause", x, rowY[2] + 3, colors::black);
     x += textWidth("pause") + 6;
     x += keyCap(target, x, rowY[2], "TAB") + 5;
-    text(target, "then quit", x, rowY[2] + 3, black);
+    text(target, "then quit", x, rowY[2] + 3, colors::black);
 
     const int column = left + 112;
     x = column + keyCap(target, column, rowY[0], "L-CTRL") + 5;
-    text(target, "fire left", x, rowY[0] + 3, black);
+    text(target, "fire left", x, rowY[0] + 3, colors::black);
     x = column + keyCap(target, column, rowY[1], "L-ALT") + 5;
-    text(target, "fire right", x, rowY[1] + 3, black);
+    text(target, "fire right", x, rowY[1] + 3, colors::black);
     return rowY[2] + capHeight;
 }
 
 // What the keys do here, on the title.
 void drawTitleKeys(BITMAP* target, int left, int top) {
-    hline(target, left, top - 4, left + 212, shade(grey));
+    hline(target, left, top - 4, left + 212, colors::gray);
     int x = left;
     x += keyCap(target, x, top, "ENTER") + 5;
-    text(target, "start a race", x, top + 3, black);
+    text(target, "start a race", x, top + 3, colors::black);
     x = left;
     x += keyCap(target, x, top + 14, "L-ALT") + 2;
     x += keyCap(target, x, top + 14, "L-CTRL") + 2;
     x += keyCap(target, x, top + 14, "TAB") + 5;
-    text(target, "quit game", x, top + 17, black);
+    text(target, "quit game", x, top + 17, colors::black);
 }
 
 // The frame round the best result. The game prints the result itself, so the inside stays
 // plain white.
 void drawBestFrame(BITMAP* target) {
-    panel(target, bestResultX - 34, bestResultY - 14, bestResultX + 34, bestResultY + 17, white);
+    panel(target, bestResultX - 34, bestResultY - 14, bestResultX + 34, bestResultY + 17,
+          colors::white);
     rectfill(target, bestResultX - 33, bestResultY - 13, bestResultX + 33, bestResultY - 5,
-             shade(veryDarkGrey));
-    centredText(target, "BEST", bestResultX, bestResultY - 13, white);
+             colors::vdgray);
+    centredText(target, "BEST", bestResultX, bestResultY - 13, colors::white);
 }
 
 } // namespace
 
 picture titlePicture(const sprites& art) {
+    useGameGreys();
     canvas title(320, 200);
-    clear_to_color(title, shade(lightGrey));
+    clear_to_color(title, colors::lgray);
     const int raceTop = drawName(title, art);
     const int roadHeight = 32;
     drawRace(title, art, raceTop, roadHeight);
@@ -306,13 +301,14 @@ static void roundedBox(BITMAP* target, int left, int top, int right, int bottom,
 
 // The player's car speeding over a white tile with a dark rim, as the desktop shows the game.
 picture iconPicture(const sprites& art) {
+    useGameGreys();
     canvas icon(48, 48);
     clear_to_color(icon, color(255, 0, 255));
-    roundedBox(icon, 0, 0, 47, 47, 8, shade(black));
-    roundedBox(icon, 2, 2, 45, 45, 6, shade(white));
-    hline(icon, 5, 19, 12, shade(grey));
-    hline(icon, 3, 23, 10, shade(lightGrey));
-    hline(icon, 5, 27, 12, shade(grey));
+    roundedBox(icon, 0, 0, 47, 47, 8, colors::black);
+    roundedBox(icon, 2, 2, 45, 45, 6, colors::white);
+    hline(icon, 5, 19, 12, colors::gray);
+    hline(icon, 3, 23, 10, colors::lgray);
+    hline(icon, 5, 27, 12, colors::gray);
     paste(icon, art.car, 13, 15);
     return icon.toPicture();
 }
