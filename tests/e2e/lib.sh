@@ -27,8 +27,10 @@ WIN=
 STATUS=
 WATCHDOG=
 
-# How long a key stays down in a press: long enough for the game to see it between two of its
-# ticks on a busy machine, which a press that waits for its effect does not rely on.
+# How long a key stays down in a press, and up after it: long enough for the game to see it
+# between two of its ticks on a busy machine. A press that waits for its effect stays down
+# as long as that takes; the pause after its release lets the game see the key up before the
+# next press of it, which it would otherwise take for the same press held on.
 KEY_HOLD=0.12
 
 # The game shows its error reports with xmessage, which would wait for a click: the stand-in in
@@ -84,6 +86,7 @@ setpriv --pdeathsig TERM bash -c '
     setpriv --pdeathsig KILL sleep "$1" &
     wait $! && kill -TERM "$2"' watchdog "$WATCHDOG_SECONDS" $$ "$WORK" &
 WATCHDOG=$!
+disown "$WATCHDOG" # its end is no news
 
 # Waits at most SECONDS for COMMAND to succeed, trying it every twentieth of a second; fails
 # the test when it does not.
@@ -155,6 +158,7 @@ press() {
     xdotool windowfocus "$WIN" keydown "$1" || fail "xdotool could not press $1"
     sleep "$KEY_HOLD"
     xdotool keyup "$1" || fail "xdotool could not release $1"
+    sleep "$KEY_HOLD"
 }
 
 # Holds KEY down until COMMAND succeeds, within SECONDS, then lets it go: a press that waits
@@ -166,6 +170,7 @@ hold_until() { # hold_until KEY SECONDS COMMAND...
     xdotool windowfocus "$WIN" keydown "$key" || fail "xdotool could not press $key"
     wait_for "$seconds" "$@"
     xdotool keyup "$key" || fail "xdotool could not release $key"
+    sleep "$KEY_HOLD"
 }
 
 # The window's close button.
