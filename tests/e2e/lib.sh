@@ -89,12 +89,13 @@ WATCHDOG=$!
 disown "$WATCHDOG" # its end is no news
 
 # Waits at most SECONDS for COMMAND to succeed, trying it every twentieth of a second; fails
-# the test when it does not.
-wait_for() { # wait_for SECONDS COMMAND...
+# the test when it does not. poll is the same, false instead of failing.
+wait_for() { poll "$@" || fail "waited in vain for: ${*:2}"; } # wait_for SECONDS COMMAND...
+poll() { # poll SECONDS COMMAND...
     local limit=$((${EPOCHREALTIME/./} + ${1%.*} * 1000000))
     shift
     until "$@"; do
-        [ "${EPOCHREALTIME/./}" -lt "$limit" ] || fail "waited in vain for: $*"
+        [ "${EPOCHREALTIME/./}" -lt "$limit" ] || return 1
         sleep 0.05
     done
 }
@@ -163,12 +164,21 @@ press() {
 
 # Holds KEY down until COMMAND succeeds, within SECONDS, then lets it go: a press that waits
 # for what it causes. The game counts a press once however long it is held, so a machine too
-# busy to look at the keys for a while only makes the press longer.
+# busy to look at the keys for a while only makes the press longer. A screen counts only the
+# presses it saw begin, though: one that went down as the screen came up is let go and made
+# again if nothing came of it in three seconds.
 hold_until() { # hold_until KEY SECONDS COMMAND...
-    local key=$1 seconds=$2
+    local key=$1 limit=$((${EPOCHREALTIME/./} + ${2%.*} * 1000000))
     shift 2
-    xdotool windowfocus "$WIN" keydown "$key" || fail "xdotool could not press $key"
-    wait_for "$seconds" "$@"
+    while :; do
+        xdotool windowfocus "$WIN" keydown "$key" || fail "xdotool could not press $key"
+        poll 3 "$@" && break
+        xdotool keyup "$key" || fail "xdotool could not release $key"
+        sleep "$KEY_HOLD"
+        "$@" && return 0
+        [ "${EPOCHREALTIME/./}" -lt "$limit" ] || fail "pressing $key did not bring: $*"
+        log "pressing $key again: nothing came of it"
+    done
     xdotool keyup "$key" || fail "xdotool could not release $key"
     sleep "$KEY_HOLD"
 }
