@@ -87,7 +87,7 @@ for size in 16 32 48 64 128 256; do
     }
 done
 for file in usr/games/gravelmoth usr/lib/games/gravelmoth/gravelmoth \
-    usr/share/games/gravelmoth/gfx/title.tga usr/share/games/gravelmoth/sfx/racecar.wav \
+    $(sed -e '/^#/d' -e '/^$/d' -e 's|^|usr/share/games/gravelmoth/|' assets.txt) \
     usr/share/man/man6/gravelmoth.6.gz; do
     [ -f "$root/$file" ] || {
         echo "the package holds no /$file"

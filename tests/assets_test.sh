@@ -11,9 +11,8 @@ checkassets=$2
 samecontent=$3
 source=$4
 
-files="gfx/title.tga gfx/car.tga gfx/explosion.tga gfx/stone.tga gfx/enemycar.tga
-gfx/mine.tga gfx/mineexplosion.tga gfx/robot.tga gfx/robotbullet.tga
-sfx/racecar.wav sfx/explosion.wav sfx/mineexplosion.wav sfx/robotshoot.wav"
+# The game's files, as assets.txt lists them, and the icons.
+files=$(sed -e '/^#/d' -e '/^$/d' "$source/assets.txt")
 icon_sizes="16 32 48 64 128 256"
 for size in $icon_sizes; do
     files="$files linux/icons/${size}x$size/gravelmoth.png"

@@ -27,12 +27,16 @@ program=$root$gamelibdir/gravelmoth
 [ -x "$launcher" ] || fail "no launcher at $gamesdir/gravelmoth"
 [ -x "$program" ] || fail "no program at $gamelibdir/gravelmoth"
 head -c 4 "$program" | grep -q ELF || fail "$gamelibdir/gravelmoth is not the program"
-for picture in title car explosion stone enemycar mine mineexplosion robot robotbullet; do
-    [ -s "$root$gamedatadir/gfx/$picture.tga" ] || fail "gfx/$picture.tga not installed"
-done
-for sample in racecar explosion mineexplosion robotshoot; do
-    [ -s "$root$gamedatadir/sfx/$sample.wav" ] || fail "sfx/$sample.wav not installed"
-done
+# The game's files, exactly as assets.txt lists them.
+sed -e '/^#/d' -e '/^$/d' "$(dirname "$0")/../assets.txt" | sort >"$tmp/listed"
+(cd "$root$gamedatadir" && find . -type f | sed 's|^\./||' | sort) >"$tmp/installed"
+cmp -s "$tmp/listed" "$tmp/installed" || {
+    diff "$tmp/listed" "$tmp/installed" >&2 || true
+    fail "the pictures and sounds installed are not those of assets.txt"
+}
+while read -r file; do
+    [ -s "$root$gamedatadir/$file" ] || fail "$file installed empty"
+done <"$tmp/listed"
 
 desktop=$root$datadir/applications/gravelmoth.desktop
 [ -f "$desktop" ] || fail "no desktop entry"

@@ -2,6 +2,7 @@
 
 #include "enemy.h"
 #include "game_internal.h"
+#include "gamefiles.h"
 #include "globals.h"
 #include "main.h"
 #include "tools.h"
@@ -244,9 +245,13 @@ void writeRaceFiles(int carW, int carH, int wider) {
     writePicture("gfx/mineexplosion.tga", 30 + wider, 21);
     writePicture("gfx/robot.tga", 24 + wider, 11);
     writePicture("gfx/robotbullet.tga", 6 + wider, 5);
-    for (const char* sample :
-         {"sfx/explosion.wav", "sfx/racecar.wav", "sfx/mineexplosion.wav", "sfx/robotshoot.wav"})
-        writeSound(sample);
+    writeSounds();
+}
+
+void writeSounds() {
+    for (const std::string file : gameFiles)
+        if (file.compare(0, 4, "sfx/") == 0)
+            writeSound(file);
 }
 
 enemyScene::enemyScene() {

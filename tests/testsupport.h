@@ -64,6 +64,8 @@ std::string tgaHeader(int colorMapType, int imageType, int width, int height, in
 std::string overflowingRleTga();
 // Writes a short, silent mono 8-bit PCM WAV file.
 void writeSound(const std::string& file);
+// Writes every sound of the game so, under its own name.
+void writeSounds();
 // Writes a file holding the given bytes.
 void writeBytes(const std::string& file, const std::string& bytes);
 std::string readBytes(const std::string& file);

@@ -3,6 +3,7 @@
 //   checkassets FOLDER
 // where FOLDER holds gfx/ and sfx/. Prints one line for each broken rule and fails if any is.
 #include "game.h"
+#include "gamefiles.h"
 #include "layout.h"
 #include "mine.h"
 #include "robot.h"
@@ -18,6 +19,7 @@
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <set>
 #include <string>
 #include <tuple>
@@ -980,6 +982,24 @@ void checkUnlike(const std::string& shotFile, const soundData& shot, const std::
                            std::to_string(ratio) + " times apart, not 2");
 }
 
+// A file in gfx/ or sfx/ that assets.txt leaves out would be neither installed nor packaged.
+void checkNothingUnlisted(const std::string& folder) {
+    const std::set<std::string> listed(std::begin(gameFiles), std::end(gameFiles));
+    for (const std::string kind : {"gfx", "sfx"}) {
+        DIR* files = opendir((folder + kind).c_str());
+        if (!files) {
+            fail(folder + kind, "missing");
+            continue;
+        }
+        while (const dirent* entry = readdir(files)) {
+            const std::string name = kind + "/" + entry->d_name;
+            if (entry->d_name[0] != '.' && !listed.count(name))
+                fail(folder + name, "is not listed in assets.txt");
+        }
+        closedir(files);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -992,6 +1012,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = std::string(argv[1]) + "/";
+    checkNothingUnlisted(folder);
 
     const char* const sprites[] = {"car",   "enemycar",    "stone",        "mine",
                                    "robot", "robotbullet", "mineexplosion"};

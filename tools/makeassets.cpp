@@ -2,7 +2,8 @@
 //   makeassets OUTPUT [ART]
 // OUTPUT receives gfx/, sfx/ and the icons in linux/icons/; ART is the folder of sprite grids and
 // defaults to the one in the source tree. The output is the same, byte for byte, on every run
-// with the same libraries.
+// with the same libraries. It fails when the game's files it writes are not those of assets.txt.
+#include "gamefiles.h"
 #include "picture.h"
 #include "sounds.h"
 #include "title.h"
@@ -13,6 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
+#include <set>
+#include <stdexcept>
 #include <string>
 
 #ifndef GRAVELMOTH_ART_DIR
@@ -61,7 +65,34 @@ picture iconAt(const picture& icon, int size, const std::string& artFolder, cons
     return icon.scaled(size / 64).centred(size);
 }
 
+// The output folder, which keeps the names of the game's files written into it.
+struct gameFolder {
+    std::string root;
+    std::set<std::string> written;
+
+    std::string path(const std::string& name) {
+        written.insert(name);
+        return root + "/" + name;
+    }
+};
+
+// A file the game does not know of would be committed but never installed; a file left out
+// would keep an old picture or sound.
+void checkAgainstList(const std::set<std::string>& written) {
+    std::string problems;
+    std::set<std::string> listed(std::begin(gameFiles), std::end(gameFiles));
+    for (const std::string& name : written)
+        if (!listed.count(name))
+            problems += "\n  " + name + ": written, but not listed in assets.txt";
+    for (const std::string& name : listed)
+        if (!written.count(name))
+            problems += "\n  " + name + ": listed in assets.txt, but not written";
+    if (!problems.empty())
+        throw std::runtime_error("the game's files are not those of assets.txt:" + problems);
+}
+
 void writeAssets(const std::string& output, const std::string& artFolder) {
+    gameFolder game{output, {}};
     const palette colors = readPalette(artFolder + "/palette.txt");
     for (const char* folder : {"/gfx", "/sfx"})
         makeFolder(output + folder);
@@ -71,9 +102,9 @@ void writeAssets(const std::string& output, const std::string& artFolder) {
             readSprite(artFolder + "/" + file.name + ".txt", colors, file.width, file.height);
         // The moth appears only on the title.
         if (file.slot != &sprites::moth)
-            saveTga(art.*file.slot, output + "/gfx/" + file.name + ".tga");
+            saveTga(art.*file.slot, game.path("gfx/" + std::string(file.name) + ".tga"));
     }
-    saveTga(titlePicture(art), output + "/gfx/title.tga");
+    saveTga(titlePicture(art), game.path("gfx/title.tga"));
     const picture icon = iconPicture(art);
     for (int size : iconSizes) {
         const std::string folder =
@@ -85,10 +116,11 @@ void writeAssets(const std::string& output, const std::string& artFolder) {
     // compiles it in.
     saveXpm(icon, "gravelmoth_xpm", output + "/linux/icons/gravelmoth.xpm");
 
-    saveWav(engineLoop(), output + "/sfx/racecar.wav");
-    saveWav(shotBlast(), output + "/sfx/explosion.wav");
-    saveWav(mineBoom(), output + "/sfx/mineexplosion.wav");
-    saveWav(laserZap(), output + "/sfx/robotshoot.wav");
+    saveWav(engineLoop(), game.path("sfx/racecar.wav"));
+    saveWav(shotBlast(), game.path("sfx/explosion.wav"));
+    saveWav(mineBoom(), game.path("sfx/mineexplosion.wav"));
+    saveWav(laserZap(), game.path("sfx/robotshoot.wav"));
+    checkAgainstList(game.written);
 }
 
 } // namespace

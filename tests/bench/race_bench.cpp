@@ -56,9 +56,7 @@ const char* useRaceFiles() {
         {"gfx/robot.tga", 24, 20, true},    {"gfx/robotbullet.tga", 8, 8, true}};
     for (const size& picture : pictures)
         writePicture(picture.name, picture.w, picture.h, picture.masked);
-    for (const char* sample :
-         {"sfx/explosion.wav", "sfx/racecar.wav", "sfx/mineexplosion.wav", "sfx/robotshoot.wav"})
-        writeSound(sample);
+    writeSounds();
     return "stand-in pictures of the game's sprite sizes";
 }
 
