@@ -2,6 +2,7 @@
 // the rules the game relies on:
 //   checkassets FOLDER
 // where FOLDER holds gfx/ and sfx/. Prints one line for each broken rule and fails if any is.
+#include "analysis.h"
 #include "game.h"
 #include "gamefiles.h"
 #include "layout.h"
@@ -689,28 +690,6 @@ void checkIcons(const std::string& folder) {
         checkIcon(icons + ::size(size, size) + "/gravelmoth.png", size);
 }
 
-// Samples as signed values between -1 and 1, whatever the file's bit depth.
-std::vector<double> values(const SAMPLE* sound) {
-    std::vector<double> result(sound->len);
-    for (unsigned long i = 0; i < sound->len; ++i)
-        result[i] = sound->bits == 8
-                        ? (static_cast<const unsigned char*>(sound->data)[i] - 128) / 128.0
-                        : (static_cast<const unsigned short*>(sound->data)[i] - 32768) / 32768.0;
-    return result;
-}
-
-double correlation(const std::vector<double>& samples, size_t a, size_t b, size_t length) {
-    double ab = 0;
-    double aa = 0;
-    double bb = 0;
-    for (size_t i = 0; i < length; ++i) {
-        ab += samples[a + i] * samples[b + i];
-        aa += samples[a + i] * samples[a + i];
-        bb += samples[b + i] * samples[b + i];
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
-}
-
 // The race starts the engine at the loop's first sample, at every race start and every
 // resume after a pause: unless that sample is a zero crossing, the speaker jumps with a
 // click. It must lie between its neighbours, on either side of zero, and nearer to zero than
@@ -745,11 +724,7 @@ void checkLoop(const std::string& file, const std::vector<double>& samples) {
         match[lag] = correlation(samples, 0, lag, count - lag);
         best = std::fmax(best, match[lag]);
     }
-    size_t period = 0;
-    for (size_t lag = 21; lag + 1 < match.size() && period == 0; ++lag)
-        if (match[lag] >= 0.95 * best && match[lag] >= match[lag - 1] &&
-            match[lag] >= match[lag + 1])
-            period = lag;
+    const size_t period = firstPeak(match, 21, 0.95 * best);
     if (best < 0.5 || period == 0) {
         fail(file, "has no clear pitch to loop");
         return;
@@ -785,7 +760,7 @@ soundData checkSound(const std::string& file, bool loops) {
     if (sound->len == 0 || sound->len >= static_cast<unsigned long>(sound->freq))
         fail(file, "lasts " + std::to_string(sound->len) + " samples at " +
                        std::to_string(sound->freq) + " a second: not under a second");
-    const std::vector<double> samples = values(sound);
+    const std::vector<double> samples = sampleValues(sound);
     double peak = 0;
     for (double sample : samples)
         peak = std::fmax(peak, std::fabs(sample));
@@ -823,13 +798,6 @@ std::vector<double> filtered(const soundData& sound, double cutoff, bool high) {
         y1 = out[i];
     }
     return out;
-}
-
-double power(const std::vector<double>& samples) {
-    double sum = 0;
-    for (double sample : samples)
-        sum += sample * sample;
-    return samples.empty() ? 0 : sum / samples.size();
 }
 
 // The share of a sound's energy below (or above) cutoff Hz.
@@ -915,8 +883,8 @@ void checkGentle(const std::string& file, const soundData& shot) {
         fail(file, "is shrill: more than 5 % of its energy lies above 3 kHz");
 }
 
-// The magnitudes of a sound's spectrum, from 0 Hz up to half its rate, by a plain radix-2
-// FFT over the sound padded with silence to a power of two.
+// The magnitudes of a sound's spectrum, from 0 Hz up to half its rate, over the sound padded
+// with silence to a power of two.
 std::vector<double> spectrum(const std::vector<double>& samples) {
     size_t size = 1;
     while (size < samples.size())
@@ -924,27 +892,7 @@ std::vector<double> spectrum(const std::vector<double>& samples) {
     std::vector<std::complex<double>> bins(size);
     for (size_t i = 0; i < samples.size(); ++i)
         bins[i] = samples[i];
-    for (size_t i = 1, j = 0; i < size; ++i) {
-        size_t bit = size >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            std::swap(bins[i], bins[j]);
-    }
-    const double pi = 3.14159265358979323846;
-    for (size_t length = 2; length <= size; length *= 2) {
-        const std::complex<double> turn = std::polar(1.0, -2 * pi / length);
-        for (size_t start = 0; start < size; start += length) {
-            std::complex<double> w = 1;
-            for (size_t k = 0; k < length / 2; ++k, w *= turn) {
-                const std::complex<double> even = bins[start + k];
-                const std::complex<double> odd = bins[start + k + length / 2] * w;
-                bins[start + k] = even + odd;
-                bins[start + k + length / 2] = even - odd;
-            }
-        }
-    }
+    fourier(bins, false);
     std::vector<double> magnitudes(size / 2 + 1);
     for (size_t i = 0; i < magnitudes.size(); ++i)
         magnitudes[i] = std::abs(bins[i]);

@@ -4,6 +4,8 @@
 //   listen period RAW FROM TO       the note's period in frames, or "none" without a clear one
 //   listen period WAV               the same for a sample played at its own pitch
 //   listen find WAV RAW FROM TO     how well the sample shows in the mix, 0 (not) to 1 (alone)
+#include "analysis.h"
+
 #include <allegro.h>
 
 #include <algorithm>
@@ -53,42 +55,22 @@ signal readSample(const char* file, double& rate) {
     SAMPLE* sample = load_sample(file);
     if (!sample)
         die(std::string("cannot load ") + file);
-    const unsigned channels = sample->stereo ? 2 : 1;
-    signal samples(sample->len);
-    for (unsigned long i = 0; i < sample->len; ++i)
-        for (unsigned c = 0; c < channels; ++c) {
-            const unsigned long at = i * channels + c;
-            samples[i] += sample->bits == 8
-                              ? (static_cast<unsigned char*>(sample->data)[at] - 128) / 128.0
-                              : (static_cast<unsigned short*>(sample->data)[at] - 32768) / 32768.0;
-        }
+    const signal samples = sampleValues(sample);
     rate = sample->freq;
     destroy_sample(sample);
     return samples;
 }
 
 void level(const signal& mix) {
-    double power = 0;
-    for (double value : mix)
-        power += value * value;
-    if (power == 0)
+    const double meanSquare = power(mix);
+    if (meanSquare == 0)
         std::printf("silent\n");
     else
-        std::printf("%.1f\n", 10 * std::log10(power / mix.size()));
+        std::printf("%.1f\n", 10 * std::log10(meanSquare));
 }
 
-double correlation(const signal& s, size_t a, size_t b, size_t length) {
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < length; ++i) {
-        ab += s[a + i] * s[b + i];
-        aa += s[a + i] * s[a + i];
-        bb += s[b + i] * s[b + i];
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
-}
-
-// The period of one stretch: the first lag whose match comes close to the best one (a note
-// matches itself again at every multiple of its period), refined between its neighbours.
+// The period of one stretch: the first lag whose match comes close to the best one, refined
+// between its neighbours.
 // Zero when nothing repeats clearly, as when another sound covers the note.
 double stretchPeriod(const signal& s, size_t from, size_t length, size_t longest) {
     std::vector<double> match(longest + 2, 0.0);
@@ -99,14 +81,12 @@ double stretchPeriod(const signal& s, size_t from, size_t length, size_t longest
     }
     if (best < 0.8)
         return 0;
-    for (size_t lag = 9; lag + 1 < match.size(); ++lag)
-        if (match[lag] >= 0.9 * best && match[lag] >= match[lag - 1] &&
-            match[lag] >= match[lag + 1]) {
-            const double left = match[lag - 1], mid = match[lag], right = match[lag + 1];
-            const double bend = left - 2 * mid + right;
-            return lag + (bend < 0 ? 0.5 * (left - right) / bend : 0);
-        }
-    return 0;
+    const size_t lag = firstPeak(match, 9, 0.9 * best);
+    if (lag == 0)
+        return 0;
+    const double left = match[lag - 1], mid = match[lag], right = match[lag + 1];
+    const double bend = left - 2 * mid + right;
+    return lag + (bend < 0 ? 0.5 * (left - right) / bend : 0);
 }
 
 // The median of the periods of the stretches in which the note is clear; 0 when there are none.
@@ -154,31 +134,6 @@ signal atMixRate(const signal& samples, double rate) {
 
 using spectrum = std::vector<std::complex<double>>;
 
-// An in-place radix-2 transform; the size is a power of two. inverse leaves out the 1/n.
-void transform(spectrum& a, bool inverse) {
-    const size_t n = a.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j)
-            std::swap(a[i], a[j]);
-    }
-    for (size_t length = 2; length <= n; length <<= 1) {
-        const double angle = 2 * M_PI / length * (inverse ? 1 : -1);
-        const std::complex<double> turn(std::cos(angle), std::sin(angle));
-        for (size_t i = 0; i < n; i += length) {
-            std::complex<double> w(1);
-            for (size_t k = 0; k < length / 2; ++k, w *= turn) {
-                const std::complex<double> u = a[i + k], v = a[i + k + length / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + length / 2] = u - v;
-            }
-        }
-    }
-}
-
 // The best normalised correlation of the sample's first quarter second with the mix at any
 // offset: near 1 when the sample plays alone, about the sample's share of the loudness when
 // other sounds play with it, and low when it does not play at all.
@@ -197,11 +152,11 @@ void find(const signal& sample, double rate, const signal& mix) {
     spectrum h(size), p(size);
     std::copy(heard.begin(), heard.end(), h.begin());
     std::copy(probe.begin(), probe.end(), p.begin());
-    transform(h, false);
-    transform(p, false);
+    fourier(h, false);
+    fourier(p, false);
     for (size_t i = 0; i < size; ++i)
         h[i] *= std::conj(p[i]);
-    transform(h, true);
+    fourier(h, true);
     double window = 0;
     for (size_t i = 0; i < probe.size(); ++i)
         window += heard[i] * heard[i];
