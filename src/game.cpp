@@ -7,7 +7,6 @@
 #include "main.h"
 #include "mine.h"
 #include "robot.h"
-#include "statusstrip.h"
 #include "stone.h"
 
 #include <atomic>

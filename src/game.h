@@ -3,6 +3,10 @@
 // pieces it is made of, for the tests to drive one by one, are in game_internal.h.
 #pragma once
 
+#include "globals.h"
+#include "layout.h"
+
+#include <allegro.h>
 #include <cstdint>
 
 // The race clock reached: a later clock is a better result.
@@ -26,3 +30,18 @@ bool raceReached(returnStruct& clock);
 
 // The pause screen; returns when the player resumes, quits (run becomes false) or closes.
 void showProgress(int ticks, int minutes, int hours);
+
+// The status strip across target, its top row at top, in the greys of colors::: the health
+// left, "Reloading" while the shot reloads, the clock. Inline, so that the asset generator draws
+// the title picture's strip with the race's own drawing without linking the race.
+inline void drawStatusStrip(BITMAP* target, int top, int damage, bool reloading, int hours,
+                            int minutes) {
+    const int w = target->w;
+    const int bottom = top + statusStripRows - 1;
+    rectfill(target, 0, top, w - 1, bottom, colors::black);
+    rectfill(target, 1, top + 2, (w >> 1) - damage, bottom - 2, colors::lgray);
+    textprintf_right_ex(target, font, w - 2, top + 1, colors::white, -1, "Time: %2i:%2i", hours,
+                        minutes);
+    if (reloading)
+        textout_ex(target, font, "Reloading", (w >> 1) - 3, top + 1, colors::gray, -1);
+}

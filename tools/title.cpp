@@ -1,8 +1,8 @@
 #include "title.h"
 
+#include "game.h"
 #include "globals.h"
 #include "layout.h"
-#include "statusstrip.h"
 
 #include <allegro.h>
 
