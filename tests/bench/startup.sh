@@ -12,15 +12,17 @@ data=$(readlink -f "${3:-.}")
 runs=${4:-7}
 
 tests=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=SCRIPTDIR/../xvfb.sh
+. "$tests/xvfb.sh"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-startup-XXXXXX")
 cleanup() {
-    "$tests/xvfb.sh" stop "$tmp/xvfb"
+    xvfb_stop "$tmp/xvfb"
     rm -rf "$tmp"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-"$tests/xvfb.sh" start "$tmp/xvfb"
+xvfb_start "$tmp/xvfb"
 read -r DISPLAY _ <"$tmp/xvfb"
 export DISPLAY
 
