@@ -1,9 +1,8 @@
 // Preloaded into the game (LD_PRELOAD): makes a short stop (SIGSTOP, then SIGCONT) look to the
 // game like one of CLOCKJUMP_SECONDS (1810 by default), so that a stop of half an hour takes a
-// test a moment. SIGUSR1 arms it; the SIGCONT that ends the next stop moves the monotonic clock
-// on by that much, for every thread at once, as after a real stop. Tied to the stop's end
-// rather than to a pause in the clock's reads, the jump never comes early on a machine so busy
-// that the game goes unscheduled for a while before it is stopped.
+// test a moment. SIGUSR1 arms it; the next time the monotonic clock is read after none of the
+// game's threads has read it for a fifth of a second, which only a stop makes so, it moves on
+// by that much, for every thread at once, as after a real stop.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <signal.h>
@@ -13,6 +12,7 @@
 
 static atomic_int armed;
 static atomic_long jumps;
+static atomic_llong lastRead; // nanoseconds of the real monotonic clock
 static long jumpSeconds = 1810;
 
 static void arm(int signal) {
@@ -20,26 +20,15 @@ static void arm(int signal) {
     atomic_store(&armed, 1);
 }
 
-static void resumed(int signal) {
-    (void)signal;
-    if (atomic_exchange(&armed, 0))
-        atomic_fetch_add(&jumps, 1);
-}
-
-static void handle(int signal, void (*handler)(int)) {
-    struct sigaction action = {0};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(signal, &action, NULL);
-}
-
 __attribute__((constructor)) static void listen(void) {
     const char* seconds = getenv("CLOCKJUMP_SECONDS");
     if (seconds)
         jumpSeconds = atol(seconds);
-    handle(SIGUSR1, arm);
-    handle(SIGCONT, resumed);
+    struct sigaction action = {0};
+    action.sa_handler = arm;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &action, NULL);
 }
 
 static int monotonic(clockid_t clock) {
@@ -54,6 +43,12 @@ int clock_gettime(clockid_t clock, struct timespec* now) {
     const int result = real(clock, now);
     if (result != 0 || !monotonic(clock))
         return result;
+    struct timespec raw;
+    real(CLOCK_MONOTONIC, &raw);
+    const long long read = raw.tv_sec * 1000000000LL + raw.tv_nsec;
+    const long long last = atomic_exchange(&lastRead, read);
+    if (last != 0 && read - last > 200000000LL && atomic_exchange(&armed, 0))
+        atomic_fetch_add(&jumps, 1);
     now->tv_sec += atomic_load(&jumps) * jumpSeconds;
     return result;
 }

@@ -143,12 +143,14 @@ usr1_taken() { ! grep -Eq '^(SigPnd|ShdPnd):.*[2367abef]..$' "/proc/$GAME_PID/st
 stopped() { [ "$(awk '{ print $3 }' "/proc/$GAME_PID/stat")" = T ]; }
 
 # Stops the game for a moment that it takes for CLOCKJUMP_SECONDS; CMD... runs while it stands.
+# The jump needs the clock unread for a fifth of a second, so the stop lasts a little longer.
 stop_for_long() { # stop_for_long [CMD...]
     kill -USR1 "$GAME_PID"
     wait_for 5 usr1_taken
     kill -STOP "$GAME_PID"
     wait_for 5 stopped
     [ $# -eq 0 ] || "$@"
+    sleep 0.3
     kill -CONT "$GAME_PID"
 }
 
