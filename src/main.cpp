@@ -53,6 +53,10 @@ static double monotonicSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+// After the game goes on from a stop, the ticks that came due meanwhile come from the library's
+// thread within one of its periods (27 ms at most): this long, with room to spare.
+static const double settleSeconds = 0.1;
+
 // True when the game stood still (or was busy elsewhere) since it last looked.
 // The library's timer thread passes the time since its last look in an int of its 1.19 MHz
 // units, which overflows when the game has stood still (stopped, in a debugger) for half an
@@ -60,16 +64,25 @@ static double monotonicSeconds() {
 // looking, for several seconds without a tick, the tick is installed afresh, and the ticks that
 // came due since the last one are counted here, as the library would have. A suspended laptop
 // is not such a stop: the monotonic clock leaves the suspension out.
-static bool lookAtTicks(double now) {
+bool lookAtTicks(double now) {
     static unsigned seen = 0;
-    static double lastTick = 0;   // when the game last saw a tick come
+    static double lastTick = 0;   // until when the ticks given are all that came due
     static double lastLook = 0;   // when it last looked
     static double awakeSince = 0; // since when it has looked without a pause and seen no tick
+    static double stoppedAt = 0;  // the last look before the latest pause
+    static double resumedAt = 0;  // the first look after it
     const bool stoodStill = lastLook != 0 && now - lastLook > 0.5;
+    if (stoodStill) {
+        stoppedAt = lastLook;
+        resumedAt = now;
+    }
     lastLook = now;
     if (ticksGiven != seen || lastTick == 0) {
         seen = ticksGiven;
-        lastTick = awakeSince = now;
+        // A tick seen as the game goes on may have come before the pause, while a frame was
+        // drawn: it says nothing of the ticks due during the pause.
+        lastTick = now - resumedAt < settleSeconds ? stoppedAt : now;
+        awakeSince = now;
     } else if (stoodStill) {
         awakeSince = now;
     }
@@ -84,15 +97,15 @@ static bool lookAtTicks(double now) {
 }
 
 // The screens poll rather than sleep, so that a tick is taken the moment it comes. After the
-// game stood still, the ticks that came due meanwhile come from the library's thread within
-// one of its periods (27 ms at most), not at the very moment the game goes on: the wait lasts
-// that long, so that a screen takes them all before it decides on a key.
+// game stood still, the ticks that came due meanwhile come from the library's thread a little
+// after the game goes on: the wait lasts until they have, so that a screen takes them all before
+// it decides on a key.
 bool awaitTick() {
     double settled = 0;
     while (!global::exit) {
         const double now = monotonicSeconds();
         if (lookAtTicks(now))
-            settled = now + 0.1;
+            settled = now + settleSeconds;
         if (timerCounter > 0 && now >= settled)
             return true;
     }

@@ -1,6 +1,6 @@
 // Test seam of the program frame: the pieces the title screen is made of (its picture, one
-// tick, the decision of one tick) and the reading and saving of the best result, so that tests
-// can drive them one by one. The rest of the game needs only main.h.
+// tick, the decision of one tick), the screens' look at the ticks, and the reading and saving of
+// the best result, so that tests can drive them one by one. The rest of the game needs only main.h.
 #pragma once
 
 #include <allegro.h>
@@ -11,6 +11,11 @@ BITMAP* titlePicture();
 int titleTick(BITMAP* picture);
 // The title's decision for one tick: 1 race, 0 quit, 2 undecided.
 int titleDecision();
+
+// One look of the screens' wait at the ticks, at NOW seconds of the monotonic clock: true when
+// the game stood still since the last look. When ticks have stopped coming for seconds, as
+// after a stop of half an hour, the tick is installed afresh and the ticks due are added.
+bool lookAtTicks(double now);
 
 // The stored best; a missing file reads as 0:00 and bytes missing from a short file as zeros.
 // Anything but a regular file the player may read also reads as 0:00, and never blocks.

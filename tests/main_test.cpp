@@ -107,4 +107,62 @@ TEST_F(titleTest, theTitleShowsTheStoredBest) {
     EXPECT_TRUE(titleShowsBest(" 9: 5"));
 }
 
+// ---- The ticks after a long stop ----
+
+// The screens' looks at the ticks, driven with a clock of the test's own: the library's timer is
+// off, so the only ticks are the ones the test gives.
+class tickTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        startGameFrame();
+        remove_int(timerCounterUpdater);
+        // Far on from any look an earlier test made, as if after a stop.
+        static double start = 1e6;
+        now = start += 1e6;
+        race(1);
+        timerCounter = 0;
+    }
+    void TearDown() override {
+        remove_int(timerCounterUpdater);
+        timerCounter = 0;
+    }
+    // A race running for SECONDS: a tick every 32nd of a second, each seen at once and used.
+    void race(double seconds) {
+        for (int i = 0; i < seconds * ticksPerSecond; ++i) {
+            timerCounterUpdater();
+            lookAtTicks(now += 1.0 / ticksPerSecond);
+            --timerCounter;
+        }
+    }
+    // The game looking every hundredth of a second for SECONDS, no tick coming.
+    void lookWithoutTicks(double seconds) {
+        for (int i = 0; i < seconds * 100; ++i)
+            lookAtTicks(now += 0.01);
+    }
+    static const int ticksPerSecond = 32;
+    double now = 0;
+};
+
+// The tick that comes while the last frame before the stop is drawn is seen only after it; the
+// library then gives none for half an hour. Within 4 s the ticks of the stop come all the same.
+TEST_F(tickTest, aTickJustBeforeAStopDoesNotHideTheStopsTicks) {
+    timerCounterUpdater();
+    now += 1810;
+    lookWithoutTicks(4.5);
+    EXPECT_GE(timerCounter, 1810 * ticksPerSecond);
+    EXPECT_LE(timerCounter, 1815 * ticksPerSecond);
+}
+
+// After a shorter stop the library gives the ticks due itself, right after the game goes on:
+// they are not added a second time.
+TEST_F(tickTest, theTicksTheLibraryGivesAfterAStopAreNotAddedAgain) {
+    now += 20;
+    EXPECT_TRUE(lookAtTicks(now));
+    for (int i = 0; i < 20 * ticksPerSecond; ++i)
+        timerCounterUpdater();
+    timerCounter = 0;
+    race(5);
+    EXPECT_EQ(timerCounter, 0);
+}
+
 } // namespace
