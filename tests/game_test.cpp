@@ -219,6 +219,15 @@ TEST_F(raceTest, aRaceWithoutInputEndsAt24After41280Ticks) {
     EXPECT_EQ(result.minutes, 0);
 }
 
+// A pass runs every tick that came due, a stall's included, and leaves none pending.
+TEST_F(raceTest, aPassRunsEveryPendingTick) {
+    timerCounter = 40;
+    racePass(race);
+    EXPECT_EQ(timerCounter, 0);
+    EXPECT_EQ(race.minutes, 31);
+    EXPECT_EQ(race.ticks, 8);
+}
+
 // Past the limit the damage stands at it, the enemies behind still move and the fire keys
 // still work in that tick.
 TEST_F(raceTest, damageReachingTheLimitEndsTheRaceInThatTick) {
