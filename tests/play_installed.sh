@@ -90,6 +90,9 @@ hold_until() { # hold_until KEY TENTHS COMMAND...
     held=0
     wait_for "$limit" "$@" || held=1
     xdotool keyup "$key"
+    # Up for as long as a press holds it, so that the game sees it let go and the next press
+    # of it counts as new.
+    sleep 0.12
     return "$held"
 }
 # The race clock at the right of the status strip moves on by a minute a second.
