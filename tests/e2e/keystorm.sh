@@ -27,6 +27,9 @@ restart_after_quit() {
     find_window
 }
 
+# The title, a race or the pause screen, as screenshot "state".
+shows_a_screen() { shows state is_title || is_race state || is_pause state; }
+
 case_race_keys() {
     start_xvfb
     use_assets
@@ -66,8 +69,10 @@ case_race_keys() {
     running || restart_after_quit
 
     # Back to the title from wherever the storm left the game, then a fresh race, which the
-    # enemies cannot end before the commands below are through.
-    if shows state is_race; then
+    # enemies cannot end before the commands below are through. A game started again just now
+    # shows its title only once it has loaded.
+    wait_for 20 shows_a_screen
+    if is_race state; then
         hold_until Return 10 shows state is_pause
     fi
     if is_pause state; then
