@@ -5,6 +5,7 @@
 # The exit status of own is CMD's. Sourced, it gives the shell that sources it
 #   xvfb_start FILE           start a server; FILE receives ":N PID"
 #   xvfb_stop FILE            stop it and wait until it is gone
+#   guard_folder PID FOLDER   remove FOLDER when process PID ends
 # The server is a child of that shell and is told to end when its parent does, however the
 # parent ends (a test killed at its time limit included), so a server never outlives its test.
 
@@ -38,16 +39,28 @@ xvfb_stop() { # xvfb_stop FILE
     return 0
 }
 
+# Removes FOLDER once process PID has ended, however it ends. CTest kills a test at its time
+# limit, and all it started, with SIGKILL, which no trap sees; the guard is no child of the
+# test, so out of CTest's reach.
+guard_folder() { # guard_folder PID FOLDER
+    # shellcheck disable=SC2016 # expanded by the guard's shell
+    (setsid sh -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done; rm -rf "$2"' guard "$1" "$2" \
+        </dev/null >/dev/null 2>&1 &)
+}
+
 own() { # own CMD...
     set -eu
-    state=$(mktemp -u "${TMPDIR:-/tmp}/gravelmoth-xvfb-XXXXXX")
-    trap 'xvfb_stop "$state"' EXIT
+    # Everything the run makes is kept in one folder: the server's state and, through TMPDIR,
+    # CMD's scratch folders.
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-xvfb-XXXXXX")
+    guard_folder $$ "$dir"
+    trap 'xvfb_stop "$dir/server"; rm -rf "$dir"' EXIT
     trap 'exit 1' INT TERM HUP
-    xvfb_start "$state"
-    read -r display _ <"$state"
+    xvfb_start "$dir/server"
+    read -r display _ <"$dir/server"
     status=0
     # CMD goes with this script, as the server does.
-    DISPLAY=$display setpriv --pdeathsig KILL "$@" || status=$?
+    DISPLAY=$display TMPDIR=$dir setpriv --pdeathsig KILL "$@" || status=$?
     exit "$status"
 }
 

@@ -77,16 +77,15 @@ check() { # check DESCRIPTION COMMAND...
 # The test's own time limit, E2E_SECONDS (CTest's TIMEOUT, passed on), less a margin for the
 # slowest single step and the cleanup: the test then fails by itself and removes what it made,
 # rather than being killed with its server and folders left behind. Should the test be killed
-# all the same, the watchdog, told by SIGTERM, removes the scratch folder.
+# all the same, the guard removes the scratch folder.
 E2E_SECONDS=${E2E_SECONDS:-300}
 WATCHDOG_SECONDS=$((E2E_SECONDS > 30 ? E2E_SECONDS - 15 : E2E_SECONDS * 2 / 3))
 # shellcheck disable=SC2016 # expanded by the watchdog's shell
-setpriv --pdeathsig TERM bash -c '
-    trap "rm -rf \"\$3\"; exit" TERM
-    setpriv --pdeathsig KILL sleep "$1" &
-    wait $! && kill -TERM "$2"' watchdog "$WATCHDOG_SECONDS" $$ "$WORK" &
+setpriv --pdeathsig KILL bash -c 'setpriv --pdeathsig KILL sleep "$1" && kill -TERM "$2"' \
+    watchdog "$WATCHDOG_SECONDS" $$ &
 WATCHDOG=$!
 disown "$WATCHDOG" # its end is no news
+[ -n "${E2E_KEEP:-}" ] || guard_folder $$ "$WORK"
 
 # Waits at most SECONDS for COMMAND to succeed, trying it every twentieth of a second; fails
 # the test when it does not. poll is the same, false instead of failing.
