@@ -32,13 +32,13 @@ fail() {
     exit 1
 }
 
-# Every wait is a poll with a limit: wait_for TENTHS COMMAND...
+# Every wait is a poll with a limit in seconds, counted on the clock: a busy machine may take
+# seconds over a single look at the screen. wait_for SECONDS COMMAND...
 wait_for() {
-    tenths=$1
+    deadline=$(($(date +%s) + $1))
     shift
-    while ! "$@"; do
-        tenths=$((tenths - 1))
-        [ "$tenths" -gt 0 ] || return 1
+    until "$@"; do
+        [ "$(date +%s)" -lt "$deadline" ] || return 1
         sleep 0.1
     done
 }
@@ -70,7 +70,7 @@ found_window() {
     win=$(xdotool search --name '^Gravelmoth - Tarnwick$' 2>/dev/null | head -n 1)
     [ -n "$win" ]
 }
-wait_for 200 found_window || fail "no game window"
+wait_for 20 found_window || fail "no game window"
 
 # One pixel of the window as "R,G,B".
 pixel() {
@@ -81,9 +81,9 @@ pixel() {
 in_race() { [ "$(pixel 0 198)" = 0,0,0 ] && [ "$(pixel 2 195)" = 206,206,206 ]; }
 # The pause screen: white with the black line across the middle of the day.
 in_pause() { [ "$(pixel 0 199)" = 255,255,255 ] && [ "$(pixel 0 100)" = 0,0,0 ]; }
-# Holds KEY down until COMMAND succeeds, at most TENTHS tenths of a second: a press that waits
+# Holds KEY down until COMMAND succeeds, at most SECONDS seconds: a press that waits
 # for what it causes, however long a busy machine takes to see it (a press counts once).
-hold_until() { # hold_until KEY TENTHS COMMAND...
+hold_until() { # hold_until KEY SECONDS COMMAND...
     key=$1 limit=$2
     shift 2
     xdotool windowfocus "$win" keydown "$key"
@@ -101,17 +101,17 @@ clock() { pixels=$(MAGICK_THREAD_LIMIT=1 timeout 5 import -silent -window "$win"
 clock_moved() { alive && before=$pixels && clock && [ "$pixels" != "$before" ]; }
 
 # The title is the loading text until its picture is read; ENTER waits for the race.
-hold_until Return 200 in_race || fail "ENTER on the title did not start a race"
+hold_until Return 20 in_race || fail "ENTER on the title did not start a race"
 clock
-wait_for 50 clock_moved || fail "the race clock does not go on"
-hold_until Return 50 in_pause || fail "ENTER in the race did not pause it"
+wait_for 10 clock_moved || fail "the race clock does not go on"
+hold_until Return 10 in_pause || fail "ENTER in the race did not pause it"
 # TAB ends the race, and its result is stored before the title comes back. A new press of TAB
 # then quits from the title, which does not see one made before it is back: a few tries.
 score=$folder/highscore.sav
 stored() { test -f "$score"; }
-hold_until Tab 50 stored || fail "no highscore.sav in the player's folder after the race"
+hold_until Tab 10 stored || fail "no highscore.sav in the player's folder after the race"
 for _ in 1 2 3; do
-    hold_until Tab 20 ended && break
+    hold_until Tab 4 ended && break
 done
 ended || fail "TAB on the title did not quit the game"
 status=0
