@@ -40,15 +40,18 @@ int clock_gettime(clockid_t clock, struct timespec* now) {
     static int (*real)(clockid_t, struct timespec*);
     if (!real)
         real = (int (*)(clockid_t, struct timespec*))dlsym(RTLD_NEXT, "clock_gettime");
-    const int result = real(clock, now);
-    if (result != 0 || !monotonic(clock))
-        return result;
+    if (!monotonic(clock))
+        return real(clock, now);
+    // The stop is looked for before the time is read: a stop between the two then makes the
+    // time given later, never earlier, than the jump, as a real stop would.
     struct timespec raw;
     real(CLOCK_MONOTONIC, &raw);
     const long long read = raw.tv_sec * 1000000000LL + raw.tv_nsec;
     const long long last = atomic_exchange(&lastRead, read);
     if (last != 0 && read - last > 200000000LL && atomic_exchange(&armed, 0))
         atomic_fetch_add(&jumps, 1);
-    now->tv_sec += atomic_load(&jumps) * jumpSeconds;
+    const int result = real(clock, now);
+    if (result == 0)
+        now->tv_sec += atomic_load(&jumps) * jumpSeconds;
     return result;
 }
