@@ -99,14 +99,17 @@ bool lookAtTicks(double now) {
 // The screens poll rather than sleep, so that a tick is taken the moment it comes. After the
 // game stood still, the ticks that came due meanwhile come from the library's thread a little
 // after the game goes on: the wait lasts until they have, so that a screen takes them all before
-// it decides on a key.
+// it decides on a key. A tick is taken only if it was there before the look: a stop between
+// a look and the tick would otherwise go unseen, and the screen would decide on a key pressed
+// during the stop with the stop's ticks still to come.
 bool awaitTick() {
     double settled = 0;
     while (!global::exit) {
+        const bool pending = timerCounter > 0;
         const double now = monotonicSeconds();
         if (lookAtTicks(now))
             settled = now + settleSeconds;
-        if (timerCounter > 0 && now >= settled)
+        if (pending && now >= settled)
             return true;
     }
     return false;

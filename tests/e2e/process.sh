@@ -4,11 +4,13 @@
 # stops of half an hour and more, stops on the title and the pause screen, and the X server
 # going away.
 #   process.sh GAME XCLOSE ASSETS CASE [CLOCKJUMP]
-# CASE: fifo | signals | early-signals | long-stop | lost-display
+# CASE: fifo | signals | early-signals | long-stop | stop-at-title | stop-at-pause | lost-display
 # CLOCKJUMP: the preloadable library that moves the game's monotonic clock on at SIGUSR1.
 GAME=$1 XCLOSE=$2 ASSETS=$3 CLOCKJUMP=${5:-}
 # shellcheck source=SCRIPTDIR/lib.sh
 . "$(dirname "$0")/lib.sh"
+
+now() { date +%s.%N; }
 
 # The race minutes past 2:30 that "highscore.sav" holds.
 saved_minutes() {
@@ -140,16 +142,20 @@ EOF
 usr1_taken() { ! grep -Eq '^(SigPnd|ShdPnd):.*[2367abef]..$' "/proc/$GAME_PID/status"; }
 stopped() { [ "$(awk '{ print $3 }' "/proc/$GAME_PID/stat")" = T ]; }
 
-# Stops the game for a moment that it takes for CLOCKJUMP_SECONDS. The jump needs the clock
-# unread for a fifth of a second, so the stop lasts a little longer.
-stop_for_long() {
+# Stops the game for a moment that it takes for CLOCKJUMP_SECONDS; CMD... runs while it stands.
+# The jump needs the clock unread for a fifth of a second, so the stop lasts a little longer.
+stop_for_long() { # stop_for_long [CMD...]
     kill -USR1 "$GAME_PID"
     wait_for 5 usr1_taken
     kill -STOP "$GAME_PID"
     wait_for 5 stopped
+    [ $# -eq 0 ] || "$@"
     sleep 0.3
     kill -CONT "$GAME_PID"
 }
+
+# The clock from a moment to another, in whole seconds, rounded up.
+seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { s = b - a; print (s == int(s)) ? s : int(s) + 1 }'; }
 
 # A stop of half an hour or more, the clock moved on by 1,810 s: the library's timer then
 # delivers no tick for as long again. The close button still ends the title at once, and in a
@@ -183,6 +189,66 @@ case_long_stop() {
     check "SIGTERM then ends the game with status 0 (was $STATUS)" test "$STATUS" -eq 0
 }
 
+# The day's dot on the pause screen NAME: x = 320 * (minutes since 0:00) / 1440.
+pause_dot() {
+    awk 'NR > 32000 && NR <= 32320 && ($1 > 20 || $2 > 20 || $3 > 20) { s += (NR - 1) % 320; n++ }
+        END { print n ? int(s / n) : 999 }' "$SHOTS/$1.px"
+}
+
+# ENTER goes down while the game stands still, for 40 s as the game sees it (40 race minutes),
+# and is held as it goes on.
+press_enter() { xdotool windowfocus "$WIN" keydown Return || fail "xdotool could not press Return"; }
+stop_holding_enter() {
+    stop_for_long press_enter
+    wait_for 10 shows race is_race
+    xdotool keyup Return || fail "xdotool could not release Return"
+}
+
+# The race that ENTER started at STARTED: paused at once, it must show the clock
+# of the seconds it ran, not the stop's 40 minutes.
+expect_race_ran_only_itself() { # expect_race_ran_only_itself STARTED
+    local paused dot raced
+    paused=$(now)
+    hold_until Return 10 shows pause-after is_pause
+    dot=$(pause_dot pause-after)
+    raced=$(seconds_between "$1" "$paused")
+    check "the race counts only its own time ($raced s, the dot at x = $dot)" \
+        test $((dot * 9 / 2)) -le $((150 + raced + 5))
+}
+
+# A stop on the title with ENTER held: the race starts at 2:30, not 40 minutes on. Whether the
+# key or the ticks reach the game first after the stop is chance, so three times.
+case_stop_at_title() {
+    start_xvfb
+    use_assets
+    export CLOCKJUMP_SECONDS=40
+    start_jumpable title
+    local started round
+    for round in 1 2 3; do
+        log "round $round"
+        started=$(now)
+        stop_holding_enter
+        expect_race_ran_only_itself "$started"
+        hold_until Tab 10 shows "title-$round" is_title
+    done
+    close_and_expect_clean_exit
+}
+
+# A stop on the pause screen with ENTER held: the race resumes where it was paused.
+case_stop_at_pause() {
+    start_xvfb
+    use_assets
+    export CLOCKJUMP_SECONDS=40
+    start_jumpable title
+    local started
+    started=$(now)
+    hold_until Return 10 shows race-before is_race
+    hold_until Return 10 shows pause is_pause
+    stop_holding_enter
+    expect_race_ran_only_itself "$started"
+    close_and_expect_clean_exit
+}
+
 # The X server goes away in the middle of a race: the game ends as the close button ends it,
 # its result offered to the best, with status 0 and no core.
 case_lost_display() {
@@ -209,6 +275,8 @@ fifo) case_fifo ;;
 signals) case_signals ;;
 early-signals) case_early_signals ;;
 long-stop) case_long_stop ;;
+stop-at-title) case_stop_at_title ;;
+stop-at-pause) case_stop_at_pause ;;
 lost-display) case_lost_display ;;
 *) fail "unknown case '${4:-}'" ;;
 esac
