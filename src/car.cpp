@@ -2,9 +2,8 @@
 
 BITMAP* cargfx = nullptr;
 
-static const sharedFile carFiles[] = {{cargfx, "gfx/enemycar.tga"}};
+const sharedFile carFiles[] = {{cargfx, "gfx/enemycar.tga"}};
 
-static const int carDamage = 12;
 static const int chaseLength = 272;
 static const int driveOffSpeed = 3;
 
@@ -16,10 +15,6 @@ enemycar::enemycar() {
     loadShared(carFiles);
     enter(-cargfx->w, cargfx);
     chaseTicks = chaseLength;
-}
-
-void releaseCarFiles() {
-    releaseShared(carFiles);
 }
 
 int enemycar::move(int carX, int carY, int carW, int carH) {

@@ -4,6 +4,9 @@
 #include "enemy.h"
 
 extern BITMAP* cargfx;
+// The pictures and sounds all enemy cars share.
+extern const sharedFile carFiles[1];
+const int carDamage = 12;
 
 class enemycar : public enemy {
   public:
@@ -16,6 +19,3 @@ class enemycar : public enemy {
   private:
     int chaseTicks; // chase steps left; 0 while driving off
 };
-
-// Frees the picture all enemy cars share; the next enemy car loads it again.
-void releaseCarFiles();

@@ -1,11 +1,28 @@
 #include "enemy.h"
 
+#include "car.h"
 #include "errors.h"
 #include "globals.h"
 #include "layout.h"
+#include "mine.h"
+#include "robot.h"
+#include "stone.h"
 #include "tools.h"
 
 #include <cstdlib>
+#include <iterator>
+
+template <class kind> static enemy* make() {
+    return new kind;
+}
+
+// Nearly half of all enemies are stones, then mines, robots and, rarest, enemy cars.
+const enemyKind enemyKinds[] = {
+    {"stone", 45, make<stone>, stoneFiles, std::size(stoneFiles)},
+    {"robot", 62, make<robot>, robotFiles, std::size(robotFiles)},
+    {"mine", 92, make<mine>, mineFiles, std::size(mineFiles)},
+    {"enemycar", 100, make<enemycar>, carFiles, std::size(carFiles)},
+};
 
 void drawCentred(BITMAP* picture, int x, int y) {
     masked_blit(picture, global::dbuffer, 0, 0, x, y - (picture->h >> 1), picture->w, picture->h);

@@ -90,3 +90,19 @@ template <std::size_t count> void loadShared(const sharedFile (&files)[count]) {
 template <std::size_t count> void releaseShared(const sharedFile (&files)[count]) {
     releaseShared(files, count);
 }
+
+// A kind of enemy, as the race brings it on and as the tools that make and check the game's
+// pictures and sounds, the benchmark and the tests go through the kinds.
+struct enemyKind {
+    const char* name;
+    // A spawn draw of rand() % 100 brings the first kind in enemyKinds it is below.
+    int spawnBelow;
+    enemy* (*make)();
+    // The files all enemies of the kind share: the first in a race loads them, the race's end
+    // releases them.
+    const sharedFile* files;
+    std::size_t fileCount;
+};
+
+// Every kind, in the order of the spawn draw.
+extern const enemyKind enemyKinds[4];

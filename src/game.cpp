@@ -1,16 +1,14 @@
 #include "game_internal.h"
 
-#include "car.h"
+#include "enemy.h"
 #include "errors.h"
 #include "globals.h"
 #include "layout.h"
 #include "main.h"
-#include "mine.h"
-#include "robot.h"
-#include "stone.h"
 
 #include <atomic>
 #include <cstdlib>
+#include <iterator>
 
 bool run = false;
 
@@ -29,8 +27,7 @@ static void publishClock(const raceState& race) {
     clockReached = race.hours * 60 + race.minutes;
 }
 
-static const int ticksPerMinute = 32;
-static const int ticksPerDay = 24 * 60 * ticksPerMinute;
+static const int ticksPerDay = raceEndHour * 60 * ticksPerMinute;
 
 returnStruct* game() {
     raceState race;
@@ -153,7 +150,7 @@ void raceTick(raceState& race) {
     fire(race, keyStates[KEY_ALT], true);
     advanceClock(race);
     publishClock(race);
-    if (race.hours == 24 || race.damage == race.maxDamage)
+    if (race.hours == raceEndHour || race.damage == race.maxDamage)
         run = false;
     spawnStep(race);
 }
@@ -215,13 +212,10 @@ void attackEnemies(raceState& race, int areaX) {
 }
 
 static enemy* newEnemy(int choice) {
-    if (choice < 45)
-        return new stone;
-    if (choice < 62)
-        return new robot;
-    if (choice < 92)
-        return new mine;
-    return new enemycar;
+    const enemyKind* kind = std::begin(enemyKinds);
+    while (choice >= kind->spawnBelow)
+        ++kind;
+    return kind->make();
 }
 
 void spawnStep(raceState& race) {
@@ -254,10 +248,8 @@ void deleteEnemies(raceState& race) {
 
 // The first enemy of each kind in the next race loads its files again.
 void releaseEnemyFiles() {
-    releaseRobotFiles();
-    releaseMineFiles();
-    releaseStoneFiles();
-    releaseCarFiles();
+    for (const enemyKind& kind : enemyKinds)
+        releaseShared(kind.files, kind.fileCount);
 }
 
 // The percentage counts from 0:00, so a race never shows less than 10 %.

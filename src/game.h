@@ -15,6 +15,13 @@ struct returnStruct {
     std::int32_t minutes;
 };
 
+// A race ends at the latest when its clock reaches this hour, at 0 minutes.
+const int raceEndHour = 24;
+const int ticksPerMinute = 32;
+// The points the health bar holds: what strikes the car takes them, and none left ends the
+// race. The full bar fills the left half of the 320-column status strip, less its frame.
+const int healthPoints = 159;
+
 // How loud (of 255) the player's shot is played, and the engine at standstill; each speed
 // step adds to the engine.
 const int shotVolume = 200;

@@ -20,7 +20,7 @@ struct raceStart {
     int speed = 0;            // -2 .. 2 columns per tick
     int lastSpeed = 0;        // speed at the end of the previous tick
     int damage = 0;
-    int maxDamage = (SCREEN_W >> 1) - 1;
+    int maxDamage = healthPoints;
     int ticks = 0; // ticks run in the current race minute
     int minutes = 30;
     int hours = 2;

@@ -209,7 +209,7 @@ void init() {
         error::keyboard();
     if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr) < 0)
         error::soundDriver();
-    set_window_title("Gravelmoth - Tarnwick");
+    set_window_title(windowTitle);
     set_color_depth(16);
     if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 320, 200, 0, 0) < 0)
         error::graphicMode();

@@ -7,6 +7,9 @@
 
 struct returnStruct;
 
+// The window's title, by which players' desktops and the tests find the game's window.
+inline constexpr char windowTitle[] = "Gravelmoth - Tarnwick";
+
 // Ticks not yet processed: the library's timer thread adds, the screen loops take away.
 extern std::atomic<int> timerCounter;
 

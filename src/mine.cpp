@@ -4,19 +4,13 @@ BITMAP* minegfx = nullptr;
 BITMAP* mineExplosion = nullptr;
 sound mineExplosionSfx;
 
-static const sharedFile mineFiles[] = {{minegfx, "gfx/mine.tga"},
-                                       {mineExplosion, "gfx/mineexplosion.tga"},
-                                       {mineExplosionSfx, "sfx/mineexplosion.wav"}};
-
-static const int mineDamage = 16;
+const sharedFile mineFiles[] = {{minegfx, "gfx/mine.tga"},
+                                {mineExplosion, "gfx/mineexplosion.tga"},
+                                {mineExplosionSfx, "sfx/mineexplosion.wav"}};
 
 mine::mine() {
     loadShared(mineFiles);
     enter(SCREEN_W - minegfx->w, minegfx);
-}
-
-void releaseMineFiles() {
-    releaseShared(mineFiles);
 }
 
 int mine::move(int carX, int carY, int carW, int carH) {

@@ -7,6 +7,9 @@
 extern BITMAP* minegfx;
 extern BITMAP* mineExplosion;
 extern sound mineExplosionSfx;
+// The pictures and sounds all mines share.
+extern const sharedFile mineFiles[3];
+const int mineDamage = 16;
 // How loud (of 255) a mine explodes.
 const int mineVolume = 200;
 
@@ -21,6 +24,3 @@ class mine : public enemy {
   private:
     void explode();
 };
-
-// Frees the pictures and the sound all mines share; the next mine loads them again.
-void releaseMineFiles();

@@ -6,11 +6,10 @@ BITMAP* robotgfx = nullptr;
 BITMAP* robotbullet = nullptr;
 sound robotshoot;
 
-static const sharedFile robotFiles[] = {{robotgfx, "gfx/robot.tga"},
-                                        {robotbullet, "gfx/robotbullet.tga"},
-                                        {robotshoot, "sfx/robotshoot.wav"}};
+const sharedFile robotFiles[] = {{robotgfx, "gfx/robot.tga"},
+                                 {robotbullet, "gfx/robotbullet.tga"},
+                                 {robotshoot, "sfx/robotshoot.wav"}};
 
-static const int bulletDamage = 9;
 static const int hoverLength = 192;
 static const int turnInterval = 16;
 static const int shotInterval = 64;
@@ -30,10 +29,6 @@ robot::robot() {
     stayTicks = hoverLength;
     turnTicks = turnInterval;
     direction = randomDirection();
-}
-
-void releaseRobotFiles() {
-    releaseShared(robotFiles);
 }
 
 int robot::move(int carX, int carY, int carW, int carH) {

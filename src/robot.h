@@ -8,6 +8,10 @@
 extern BITMAP* robotgfx;
 extern BITMAP* robotbullet;
 extern sound robotshoot;
+// The pictures and sounds all robots share.
+extern const sharedFile robotFiles[3];
+// What each of its bullets costs; the robot itself is harmless.
+const int bulletDamage = 9;
 // How loud (of 255) a robot's shot is played.
 const int robotShotVolume = 150;
 
@@ -31,6 +35,3 @@ class robot : public enemy {
     int turnTicks; // ticks until the next change of direction
     int direction; // +1 or -1 column per hovering tick
 };
-
-// Frees the pictures and the sound all robots share; the next robot loads them again.
-void releaseRobotFiles();

@@ -2,17 +2,11 @@
 
 BITMAP* gfx = nullptr;
 
-static const sharedFile stoneFiles[] = {{gfx, "gfx/stone.tga"}};
-
-static const int stoneDamage = 4;
+const sharedFile stoneFiles[] = {{gfx, "gfx/stone.tga"}};
 
 stone::stone() {
     loadShared(stoneFiles);
     enter(SCREEN_W - gfx->w, gfx);
-}
-
-void releaseStoneFiles() {
-    releaseShared(stoneFiles);
 }
 
 // The stone slides on after its strike, harmless.

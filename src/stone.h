@@ -4,6 +4,9 @@
 #include "enemy.h"
 
 extern BITMAP* gfx;
+// The pictures and sounds all stones share.
+extern const sharedFile stoneFiles[1];
+const int stoneDamage = 4;
 
 class stone : public enemy {
   public:
@@ -13,6 +16,3 @@ class stone : public enemy {
     void draw() override;
     void attack(int areaX, int areaY, int areaW, int areaH) override;
 };
-
-// Frees the picture all stones share; the next stone loads it again.
-void releaseStoneFiles();

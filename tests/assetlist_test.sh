@@ -20,7 +20,7 @@ cat "$source"/src/*.cpp "$source"/src/*.h | grep -o '"[gs]fx/[^"]*"' | tr -d '"'
     comm -13 "$work/listed" "$work/loaded" | sed 's/$/: loaded by the game, but not listed in assets.txt/'
     uniq -d "$work/lines" | sed 's/$/: listed twice in assets.txt/'
     while read -r file; do
-        grep -qF "${file##*/}" "$source/linux/gravelmoth.6" || echo "$file: not named in the man page"
+        grep -qF "${file##*/}" "$source/linux/gravelmoth.6.in" || echo "$file: not named in the man page"
     done <"$work/listed"
 } >"$work/problems"
 

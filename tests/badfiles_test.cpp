@@ -4,13 +4,10 @@
 // on with what it got. Each case runs the game in a child process of its
 // own, which goes through the title, the start of a race and the first enemy of every kind,
 // saying on stderr which step it is at.
-#include "car.h"
+#include "enemy.h"
 #include "game_internal.h"
 #include "globals.h"
 #include "main.h"
-#include "mine.h"
-#include "robot.h"
-#include "stone.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +26,18 @@ namespace fs = std::filesystem;
 
 const fs::path sourceDir = GRAVELMOTH_SOURCE_DIR;
 
-// The steps of a game in the order a player meets them, each needing its own files.
-const char* const steps[] = {"start", "title", "race", "stone", "enemycar",
-                             "mine",  "robot", "play", "done"};
+// The steps of a game in the order a player meets them, each needing its own files: the first
+// enemy of every kind is a step of its own.
+std::vector<std::string> steps() {
+    std::vector<std::string> names{"start", "title", "race"};
+    for (const enemyKind& kind : enemyKinds)
+        names.push_back(kind.name);
+    names.insert(names.end(), {"play", "done"});
+    return names;
+}
 
-void step(const char* name) {
-    std::fprintf(stderr, "step %s\n", name);
+void step(const std::string& name) {
+    std::fprintf(stderr, "step %s\n", name.c_str());
 }
 
 // Everything the game can load, from the title to the robot's sound, then a short race with
@@ -52,19 +55,18 @@ void step(const char* name) {
     raceState race;
     loadRace(race);
     resetRace(race);
-    step("stone");
-    race.enemies[0] = new stone;
-    step("enemycar");
-    race.enemies[1] = new enemycar;
-    step("mine");
-    race.enemies[2] = new mine;
-    step("robot");
-    race.enemies[3] = new robot;
+    int slot = 0;
+    for (const enemyKind& kind : enemyKinds) {
+        step(kind.name);
+        race.enemies[slot++] = kind.make();
+    }
     step("play");
-    // The first tick fires left over the enemy car, the second right over the whole field, so
-    // the shot's flash shows and the mine goes off; the robot fires on its 64th tick.
+    // A shot over the whole field sets the mine off; the first tick fires, so the shot's flash
+    // shows; the robot fires on its 64th tick.
     std::srand(7);
-    race.enemies[2]->attack(0, SCREEN_H >> 1, SCREEN_W, SCREEN_H);
+    for (enemy* e : race.enemies)
+        if (e)
+            e->attack(0, SCREEN_H >> 1, SCREEN_W, SCREEN_H);
     for (int tick = 0; tick < 200 && run; ++tick) {
         key[KEY_LCONTROL] = tick % 120 == 0;
         key[KEY_RIGHT] = tick % 50 == 0;
@@ -90,8 +92,8 @@ std::string storyOf(const std::string& output) {
 
 std::string stepsUpTo(const std::string& last) {
     std::string story;
-    for (const char* name : steps) {
-        story += std::string("step ") + name + "\n";
+    for (const std::string& name : steps()) {
+        story += "step " + name + "\n";
         if (name == last)
             break;
     }

@@ -1,6 +1,7 @@
 // The numbered error reports: the exact text a player is shown, the window gone before the
 // message comes up, and how the program ends.
 #include "errors.h"
+#include "main.h"
 #include "testsupport.h"
 
 #include <unistd.h>
@@ -149,7 +150,7 @@ TEST(divisionReport, showsTheModuleOnALineOfItsOwnAndReturns) {
               first + shown("Error009: A division by 0 error was prevented in the following "
                             "modul:\n%s%n"));
     unsetenv(titleVariable);
-    set_window_title("Gravelmoth - Tarnwick");
+    set_window_title(windowTitle);
 }
 
 } // namespace

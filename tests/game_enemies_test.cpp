@@ -2,6 +2,7 @@
 // order, and the shared pictures and sounds of the kinds, released after every race. Also whole
 // races through game(), with a fixed random seed.
 #include "car.h"
+#include "enemy.h"
 #include "game_internal.h"
 #include "globals.h"
 #include "main.h"
@@ -12,10 +13,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <typeindex>
 #include <vector>
 
 namespace {
@@ -23,18 +31,25 @@ namespace {
 const int carW = 24;
 const int carH = 12;
 
+// The name in enemyKinds of each kind's class. Made once before any test seeds the random
+// numbers: making an enemy draws them.
+const std::map<std::type_index, std::string>& kindNames() {
+    static const std::map<std::type_index, std::string> names = [] {
+        std::map<std::type_index, std::string> made;
+        for (const enemyKind& kind : enemyKinds) {
+            const std::unique_ptr<enemy> one(kind.make());
+            made.emplace(typeid(*one), kind.name);
+        }
+        return made;
+    }();
+    return names;
+}
+
 std::string kindOf(enemy* e) {
     if (!e)
         return "empty";
-    if (dynamic_cast<stone*>(e))
-        return "stone";
-    if (dynamic_cast<robot*>(e))
-        return "robot";
-    if (dynamic_cast<mine*>(e))
-        return "mine";
-    if (dynamic_cast<enemycar*>(e))
-        return "enemycar";
-    return "other";
+    const auto name = kindNames().find(typeid(*e));
+    return name == kindNames().end() ? "other" : name->second;
 }
 
 // The kind a spawn draw of p (0 to 99) brings.
@@ -56,6 +71,7 @@ class enemyTable : public testing::Test {
     void SetUp() override {
         releaseAllKeys();
         writeRaceFiles(carW, carH);
+        kindNames();
         newRace();
     }
     void TearDown() override {
@@ -206,35 +222,42 @@ TEST_F(enemyTable, passesRunInSlotOrderWithTheCarsRectangle) {
 
 // The first enemy of each kind in the next race loads the kind's files afresh.
 TEST_F(enemyTable, raceEndReleasesTheKindsFilesAndTheNextRaceReloadsThem) {
-    race.enemies[0] = new stone;
-    race.enemies[5] = new enemycar;
-    race.enemies[6] = new mine;
-    race.enemies[31] = new robot;
+    const auto fillTable = [this] {
+        int slot = enemySlots - 1;
+        for (const enemyKind& kind : enemyKinds) {
+            race.enemies[slot] = kind.make();
+            slot -= 7;
+        }
+    };
+    // Every kind's files: a picture's width, a sound -1, either 0 when released.
+    const auto files = [] {
+        std::vector<int> seen;
+        for (const enemyKind& kind : enemyKinds)
+            for (const sharedFile* file = kind.files; file != kind.files + kind.fileCount; ++file)
+                if (file->picture)
+                    seen.push_back(*file->picture ? (*file->picture)->w : 0);
+                else
+                    seen.push_back(file->effect->isActive() ? -1 : 0);
+        return seen;
+    };
+    fillTable();
+    const std::vector<int> first = files();
+    EXPECT_EQ(std::count(first.begin(), first.end(), 0), 0);
     returnStruct* result = endRace(race);
     EXPECT_EQ(result->hours, 2);
     EXPECT_EQ(result->minutes, 30);
     delete result;
-    for (BITMAP* picture : {gfx, cargfx, minegfx, mineExplosion, robotgfx, robotbullet})
-        EXPECT_EQ(picture, nullptr);
-    EXPECT_FALSE(mineExplosionSfx.isActive());
-    EXPECT_FALSE(robotshoot.isActive());
+    EXPECT_EQ(files(), std::vector<int>(first.size(), 0));
 
     writeRaceFiles(carW, carH, 10);
     newRace();
     for (enemy* slot : race.enemies)
         EXPECT_EQ(slot, nullptr);
-    race.enemies[0] = new stone;
-    race.enemies[1] = new enemycar;
-    race.enemies[2] = new mine;
-    race.enemies[3] = new robot;
-    EXPECT_EQ(gfx->w, 26);
-    EXPECT_EQ(cargfx->w, 30);
-    EXPECT_EQ(minegfx->w, 24);
-    EXPECT_EQ(mineExplosion->w, 40);
-    EXPECT_EQ(robotgfx->w, 34);
-    EXPECT_EQ(robotbullet->w, 16);
-    EXPECT_TRUE(mineExplosionSfx.isActive());
-    EXPECT_TRUE(robotshoot.isActive());
+    fillTable();
+    std::vector<int> wider = first;
+    for (int& seen : wider)
+        seen += seen > 0 ? 10 : 0;
+    EXPECT_EQ(files(), wider) << "every picture read afresh";
 }
 
 // ---- Whole races ----
@@ -292,7 +315,7 @@ raceResult playedByGame(unsigned seed, int pending) {
 // leaves the other ticks pending.
 TEST_F(enemyTable, aPassRunsNoTickAfterTheOneThatEndedTheRace) {
     const raceResult byTicks = playedTickByTick(raceSeed);
-    EXPECT_LT(byTicks.hours, 24);
+    EXPECT_LT(byTicks.hours, raceEndHour);
     clear_bitmap(global::dbuffer);
     EXPECT_EQ(playedByGame(raceSeed, ticksToMidnight), byTicks);
     EXPECT_EQ(timerCounter, ticksToMidnight - byTicks.ticks);
@@ -322,4 +345,31 @@ TEST_F(enemyTable, quittingFromThePauseLeavesTheCounterAtMinusOne) {
     delete result;
     EXPECT_EQ(timerCounter, -1);
     EXPECT_FALSE(run);
+}
+
+// The README tells players what each enemy costs, how much health there is and when the race
+// ends, in its own words: the numbers there are the game's.
+TEST(readme, tellsTheGamesDamageHealthAndEnd) {
+    std::ifstream file(GRAVELMOTH_SOURCE_DIR "/README.md");
+    const std::string readme{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_FALSE(readme.empty());
+    // The cost column of the enemy's row in the table "What comes at you".
+    const auto cost = [&readme](const std::string& enemy) {
+        const std::size_t row = readme.find("\n| " + enemy + " |");
+        if (row == std::string::npos)
+            return std::string("no row");
+        std::istringstream cells(readme.substr(row + 1, readme.find('\n', row + 1) - row - 1));
+        std::string cell;
+        for (int column = 0; column < 4; ++column)
+            std::getline(cells, cell, '|');
+        return cell.substr(1, cell.find_first_of(", ", 1) - 1);
+    };
+    EXPECT_EQ(cost("Stone"), std::to_string(stoneDamage));
+    EXPECT_EQ(cost("Mine"), std::to_string(mineDamage));
+    EXPECT_EQ(cost("Enemy car"), std::to_string(carDamage));
+    EXPECT_EQ(cost("Robot"), std::to_string(bulletDamage));
+    EXPECT_NE(readme.find("The health bar holds " + std::to_string(healthPoints) + " points"),
+              std::string::npos);
+    EXPECT_NE(readme.find("when the clock reaches " + std::to_string(raceEndHour) + ":00"),
+              std::string::npos);
 }

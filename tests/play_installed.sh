@@ -10,6 +10,9 @@ set -eu
 launcher=$1 data=$2 home=${3:-}
 
 tests=$(cd "$(dirname "$0")" && pwd)
+# The game's window title, as src/main.h names it.
+title=$(sed -n 's/^.*windowTitle\[\] = "\(.*\)";$/\1/p' "$tests/../src/main.h")
+: "${title:?no windowTitle in src/main.h}"
 # shellcheck source=SCRIPTDIR/xvfb.sh
 . "$tests/xvfb.sh"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-play-XXXXXX")
@@ -67,7 +70,7 @@ ended() { ! kill -0 "$game_pid" 2>/dev/null; }
 
 found_window() {
     alive
-    win=$(xdotool search --name '^Gravelmoth - Tarnwick$' 2>/dev/null | head -n 1)
+    win=$(xdotool search --name "^$title\$" 2>/dev/null | head -n 1)
     [ -n "$win" ]
 }
 wait_for 20 found_window || fail "no game window"

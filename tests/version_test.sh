@@ -19,8 +19,8 @@ agrees version "$version" debian/changelog \
     "$(sed -n '1s/^gravelmoth (\([^)]*\)).*/\1/p' "$source/debian/changelog")"
 agrees version "$version" $metainfo \
     "$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$source/$metainfo" | head -n 1)"
-agrees version "$version" linux/gravelmoth.6 \
-    "$(sed -n '1s/^\.TH .*"Gravelmoth \([^"]*\)".*/\1/p' "$source/linux/gravelmoth.6")"
+agrees version "$version" linux/gravelmoth.6.in \
+    "$(sed -n '1s/^\.TH .*"Gravelmoth \([^"]*\)".*/\1/p' "$source/linux/gravelmoth.6.in")"
 
 homepage=$(sed -n 's/^Homepage: *//p' "$source/debian/control")
 agrees homepage "$homepage" $metainfo \

@@ -3,6 +3,7 @@
 //   checkassets FOLDER
 // where FOLDER holds gfx/ and sfx/. Prints one line for each broken rule and fails if any is.
 #include "analysis.h"
+#include "enemy.h"
 #include "game.h"
 #include "gamefiles.h"
 #include "layout.h"
@@ -20,6 +21,7 @@
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iterator>
 #include <set>
 #include <string>
@@ -962,11 +964,15 @@ int main(int argc, char** argv) {
     const std::string folder = std::string(argv[1]) + "/";
     checkNothingUnlisted(folder);
 
-    const char* const sprites[] = {"car",   "enemycar",    "stone",        "mine",
-                                   "robot", "robotbullet", "mineexplosion"};
+    // The player's car and every picture of every kind of enemy.
+    std::vector<std::string> sprites{"car"};
+    for (const enemyKind& kind : enemyKinds)
+        for (const sharedFile* file = kind.files; file != kind.files + kind.fileCount; ++file)
+            if (file->picture)
+                sprites.push_back(std::filesystem::path(file->name).stem());
     int carW = 0;
     int carH = 0;
-    for (const char* name : sprites) {
+    for (const std::string& name : sprites) {
         const std::string file = folder + "gfx/" + name + ".tga";
         loaded picture;
         if (!load(file, picture))
@@ -976,7 +982,7 @@ int main(int argc, char** argv) {
                            ", not smaller than the screen");
         checkMask(file, picture);
         checkSprite(file, picture);
-        const std::string kind = name;
+        const std::string& kind = name;
         if (kind == "stone" || kind == "mine" || kind == "enemycar" || kind == "robotbullet")
             checkStrikes(file, picture.exact);
         if (kind == "robotbullet") {

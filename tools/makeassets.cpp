@@ -25,21 +25,18 @@
 
 namespace {
 
-// Every sprite with its size. The sizes are part of the game: the car's size sets the shot's
-// area, and every height enters where enemies may appear.
+// Every sprite, its grid art/NAME.txt, its picture gfx/NAME.tga.
 struct spriteFile {
     const char* name;
-    int width;
-    int height;
     picture sprites::*slot;
 };
 
 const spriteFile spriteFiles[] = {
-    {"car", 32, 16, &sprites::car},         {"enemycar", 32, 16, &sprites::enemyCar},
-    {"stone", 14, 12, &sprites::stone},     {"mine", 14, 14, &sprites::mine},
-    {"robot", 24, 20, &sprites::robot},     {"robotbullet", 8, 8, &sprites::robotBullet},
-    {"explosion", 32, 16, &sprites::flash}, {"mineexplosion", 24, 24, &sprites::mineExplosion},
-    {"moth", 24, 16, &sprites::moth},
+    {"car", &sprites::car},         {"enemycar", &sprites::enemyCar},
+    {"stone", &sprites::stone},     {"mine", &sprites::mine},
+    {"robot", &sprites::robot},     {"robotbullet", &sprites::robotBullet},
+    {"explosion", &sprites::flash}, {"mineexplosion", &sprites::mineExplosion},
+    {"moth", &sprites::moth},
 };
 
 // The sizes in which desktops look for an application's icon.
@@ -58,8 +55,14 @@ const drawnIcon drawnIcons[] = {{16, "icon16"}, {32, "icon32"}};
 // free on every side.
 picture iconAt(const picture& icon, int size, const std::string& artFolder, const palette& colors) {
     for (const drawnIcon& drawn : drawnIcons)
-        if (drawn.size == size)
-            return readSprite(artFolder + "/" + drawn.name + ".txt", colors, size, size);
+        if (drawn.size == size) {
+            const std::string file = artFolder + "/" + drawn.name + ".txt";
+            picture drawnIcon = readSprite(file, colors);
+            if (drawnIcon.width() != size || drawnIcon.height() != size)
+                throw std::runtime_error(file + ": not " + std::to_string(size) + " by " +
+                                         std::to_string(size));
+            return drawnIcon;
+        }
     if (size == icon.width())
         return icon;
     return icon.scaled(size / 64).centred(size);
@@ -98,8 +101,7 @@ void writeAssets(const std::string& output, const std::string& artFolder) {
         makeFolder(output + folder);
     sprites art;
     for (const spriteFile& file : spriteFiles) {
-        art.*file.slot =
-            readSprite(artFolder + "/" + file.name + ".txt", colors, file.width, file.height);
+        art.*file.slot = readSprite(artFolder + "/" + file.name + ".txt", colors);
         // The moth appears only on the title.
         if (file.slot != &sprites::moth)
             saveTga(art.*file.slot, game.path("gfx/" + std::string(file.name) + ".tga"));

@@ -127,7 +127,7 @@ palette readPalette(const std::string& file) {
     return colors;
 }
 
-picture readSprite(const std::string& file, const palette& colors, int width, int height) {
+picture readSprite(const std::string& file, const palette& colors) {
     std::istringstream lines(readFile(file));
     std::vector<std::string> rows;
     std::string line;
@@ -136,9 +136,10 @@ picture readSprite(const std::string& file, const palette& colors, int width, in
         if (!line.empty() && line[0] != '#')
             rows.push_back(line);
     }
-    if (static_cast<int>(rows.size()) != height)
-        throw std::runtime_error(file + ": " + std::to_string(rows.size()) + " rows, expected " +
-                                 std::to_string(height));
+    if (rows.empty())
+        throw std::runtime_error(file + ": no rows of pixels");
+    const int width = static_cast<int>(rows[0].size());
+    const int height = static_cast<int>(rows.size());
     picture image(width, height, maskColor);
     for (int y = 0; y < height; ++y) {
         const std::string& row = rows[static_cast<size_t>(y)];

@@ -49,9 +49,10 @@ using palette = std::map<char, rgb>;
 // Lines starting with '#' and text after a '#' that follows the numbers are comments.
 palette readPalette(const std::string& file);
 // Reads a sprite: every non-empty line that does not start with '#' is one row of pixels, one
-// palette character per pixel. All rows must be equally long and the size must be the one
-// asked for, so an edit cannot change a sprite's size (and with it the game) unnoticed.
-picture readSprite(const std::string& file, const palette& colors, int width, int height);
+// palette character per pixel. All rows must be equally long; the grid's size is the sprite's,
+// which the game takes from its picture (the car's sets the shot's area, every height where
+// enemies may appear).
+picture readSprite(const std::string& file, const palette& colors);
 
 // Writes a 24-bit TGA file through the game's own library, the one that loads it in the game.
 void saveTga(const picture& image, const std::string& file);

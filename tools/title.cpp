@@ -1,8 +1,12 @@
 #include "title.h"
 
+#include "car.h"
 #include "game.h"
 #include "globals.h"
 #include "layout.h"
+#include "mine.h"
+#include "robot.h"
+#include "stone.h"
 
 #include <allegro.h>
 
@@ -203,6 +207,10 @@ void hazard(BITMAP* target, const picture& sprite, int x, int y, const std::stri
     text(target, shot, x + 35, y + 8, colors::vdgray);
 }
 
+std::string costs(const std::string& name, int damage) {
+    return name + " costs " + std::to_string(damage);
+}
+
 // The health bar as the status strip shows it, in a car-wide slot, named beside it.
 void healthBar(BITMAP* target, int x, int y) {
     rectfill(target, x, y + 3, x + 31, y + 3 + statusStripRows - 1, colors::black);
@@ -213,10 +221,11 @@ void healthBar(BITMAP* target, int x, int y) {
 
 // Returns the row below the list.
 int drawHazards(BITMAP* target, const sprites& art, int top) {
-    hazard(target, art.stone, 4, top, "stone costs 4", "shot: no effect");
-    hazard(target, art.mine, 162, top, "mine costs 16", "shot: explodes");
-    hazard(target, art.enemyCar, 4, top + 17, "car costs 12", "shot: it flees");
-    hazard(target, art.robotBullet, 162, top + 17, "bullet costs 9", "shot: no effect");
+    hazard(target, art.stone, 4, top, costs("stone", stoneDamage), "shot: no effect");
+    hazard(target, art.mine, 162, top, costs("mine", mineDamage), "shot: explodes");
+    hazard(target, art.enemyCar, 4, top + 17, costs("car", carDamage), "shot: it flees");
+    hazard(target, art.robotBullet, 162, top + 17, costs("bullet", bulletDamage),
+           "shot: no effect");
     hazard(target, art.robot, 4, top + 34, "robot harmless", "shot: no effect");
     healthBar(target, 162, top + 34);
     return top + 51;

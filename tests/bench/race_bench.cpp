@@ -3,13 +3,10 @@
 // once. Runs the game's own objects in its real window; the targets are printed, never
 // enforced, so a slow or busy machine cannot fail a build. A broken race (one that does not
 // run all its ticks) does fail.
-#include "car.h"
+#include "enemy.h"
 #include "game_internal.h"
 #include "globals.h"
 #include "main.h"
-#include "mine.h"
-#include "robot.h"
-#include "stone.h"
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
@@ -31,49 +28,21 @@ double fastest(const std::vector<double>& times) {
     return *std::min_element(times.begin(), times.end());
 }
 
-// 2:30 to 24:00 at one race minute of 32 ticks per second.
-const int ticksPerRace = (24 * 60 - (2 * 60 + 30)) * 32;
+// From the start of a race to the end of its day.
+int ticksPerRace() {
+    const raceStart start;
+    return (raceEndHour * 60 - (start.hours * 60 + start.minutes)) * ticksPerMinute;
+}
 
-// The race's pictures and sounds: the repository's own when they are there, else plain ones
-// of the same sizes, which cost the same to draw.
-const char* useRaceFiles() {
+// The race's pictures and sounds are the repository's own, which are committed.
+void useRaceFiles() {
     namespace fs = std::filesystem;
     const fs::path repository = GRAVELMOTH_SOURCE_DIR;
-    if (fs::exists(repository / "gfx/car.tga") && fs::exists(repository / "sfx/racecar.wav")) {
-        fs::create_directory_symlink(repository / "gfx", "gfx");
-        fs::create_directory_symlink(repository / "sfx", "sfx");
-        return "the repository's gfx/ and sfx/";
-    }
-    struct size {
-        const char* name;
-        int w, h;
-        bool masked;
-    };
-    const size pictures[] = {
-        {"gfx/car.tga", 32, 16, true},      {"gfx/explosion.tga", 32, 16, false},
-        {"gfx/enemycar.tga", 32, 16, true}, {"gfx/stone.tga", 14, 12, true},
-        {"gfx/mine.tga", 14, 14, true},     {"gfx/mineexplosion.tga", 24, 24, true},
-        {"gfx/robot.tga", 24, 20, true},    {"gfx/robotbullet.tga", 8, 8, true}};
-    for (const size& picture : pictures)
-        writePicture(picture.name, picture.w, picture.h, picture.masked);
-    writeSounds();
-    return "stand-in pictures of the game's sprite sizes";
+    fs::create_directory_symlink(repository / "gfx", "gfx");
+    fs::create_directory_symlink(repository / "sfx", "sfx");
 }
 
-enemy* newOfKind(int slot) {
-    switch (slot % 4) {
-    case 0:
-        return new stone;
-    case 1:
-        return new mine;
-    case 2:
-        return new enemycar;
-    default:
-        return new robot;
-    }
-}
-
-// A loaded race whose table is kept full of all four kinds and which spawns nothing itself.
+// A loaded race whose table is kept full of every kind in turn and which spawns nothing itself.
 class fullRace {
   public:
     fullRace() {
@@ -89,7 +58,7 @@ class fullRace {
         race.spawnCountdown = INT_MAX;
         for (int slot = 0; slot < enemySlots; ++slot)
             if (!race.enemies[slot])
-                race.enemies[slot] = newOfKind(slot);
+                race.enemies[slot] = enemyKinds[slot % std::size(enemyKinds)].make();
     }
     int live() const {
         int count = 0;
@@ -184,7 +153,7 @@ BENCHMARK(frameFloorOffscreen)
 // car's damage limit is put out of the enemies' reach and the day runs on to 24:00.
 void wholeRaceCatchUp(benchmark::State& state) {
     for (auto _ : state) {
-        timerCounter = ticksPerRace;
+        timerCounter = ticksPerRace();
         raceState race;
         loadRace(race);
         resetRace(race);
@@ -192,14 +161,14 @@ void wholeRaceCatchUp(benchmark::State& state) {
         racePass(race);
         returnStruct* result = endRace(race);
         const int left = timerCounter;
-        const bool wholeDay = result->hours == 24 && result->minutes == 0;
+        const bool wholeDay = result->hours == raceEndHour && result->minutes == 0;
         delete result;
         if (left != 0 || !wholeDay) {
             state.SkipWithError("the race did not run every pending tick to 24:00");
             break;
         }
     }
-    state.counters["ticks"] = ticksPerRace;
+    state.counters["ticks"] = ticksPerRace();
 }
 BENCHMARK(wholeRaceCatchUp)
     ->UseRealTime()
@@ -214,10 +183,10 @@ void wholeRaceTicks(benchmark::State& state) {
         loadRace(race);
         resetRace(race);
         state.ResumeTiming();
-        for (int i = 0; i < ticksPerRace; ++i)
+        for (int i = ticksPerRace(); i > 0; --i)
             raceTick(race);
         state.PauseTiming();
-        const bool wholeDay = race.hours == 24 && race.minutes == 0 && !run;
+        const bool wholeDay = race.hours == raceEndHour && race.minutes == 0 && !run;
         delete endRace(race);
         state.ResumeTiming();
         if (!wholeDay) {
@@ -312,7 +281,7 @@ extern "C" int __wrap_main(int argc, char** argv) {
         return 2;
     startGameFrame();
     scratchFolder folder;
-    std::printf("Race files: %s\n", useRaceFiles());
+    useRaceFiles();
     std::srand(1);
     figuresReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -18,7 +18,7 @@
 #include <time.h>
 #include <unistd.h>
 
-static const char* const title = "Gravelmoth - Tarnwick";
+static const char* const title = GRAVELMOTH_WINDOW_TITLE;
 static const int width = 320;
 static const int height = 200;
 static const double limit = 20.0;

@@ -8,10 +8,12 @@
 
 set -u
 
-TITLE='Gravelmoth - Tarnwick'
 export MAGICK_THREAD_LIMIT=1
 
 TESTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The game's window title, as src/main.h names it.
+TITLE=$(sed -n 's/^.*windowTitle\[\] = "\(.*\)";$/\1/p' "$TESTS/../src/main.h")
+: "${TITLE:?no windowTitle in src/main.h}"
 # shellcheck source=SCRIPTDIR/../xvfb.sh
 . "$TESTS/xvfb.sh"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-e2e.XXXXXX")
