@@ -3,6 +3,7 @@
 // OUTPUT receives gfx/, sfx/ and the icons in linux/icons/; ART is the folder of sprite grids and
 // defaults to the one in the source tree. The output is the same, byte for byte, on every run
 // with the same libraries. It fails when the game's files it writes are not those of assets.txt.
+#include "enemy.h"
 #include "gamefiles.h"
 #include "picture.h"
 #include "sounds.h"
@@ -14,10 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <iterator>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #ifndef GRAVELMOTH_ART_DIR
 #define GRAVELMOTH_ART_DIR "art"
@@ -25,19 +28,16 @@
 
 namespace {
 
-// Every sprite, its grid art/NAME.txt, its picture gfx/NAME.tga.
-struct spriteFile {
-    const char* name;
-    picture sprites::*slot;
-};
-
-const spriteFile spriteFiles[] = {
-    {"car", &sprites::car},         {"enemycar", &sprites::enemyCar},
-    {"stone", &sprites::stone},     {"mine", &sprites::mine},
-    {"robot", &sprites::robot},     {"robotbullet", &sprites::robotBullet},
-    {"explosion", &sprites::flash}, {"mineexplosion", &sprites::mineExplosion},
-    {"moth", &sprites::moth},
-};
+// The sprites the game loads, each from its grid art/NAME.txt into gfx/NAME.tga: the player's
+// car, the shot's flash and every picture of every kind of enemy.
+std::vector<std::string> gameSprites() {
+    std::vector<std::string> names{"car", "explosion"};
+    for (const enemyKind& kind : enemyKinds)
+        for (const sharedFile* file = kind.files; file != kind.files + kind.fileCount; ++file)
+            if (file->picture)
+                names.push_back(std::filesystem::path(file->name).stem());
+    return names;
+}
 
 // The sizes in which desktops look for an application's icon.
 const int iconSizes[] = {16, 32, 48, 64, 128, 256};
@@ -100,12 +100,12 @@ void writeAssets(const std::string& output, const std::string& artFolder) {
     for (const char* folder : {"/gfx", "/sfx"})
         makeFolder(output + folder);
     sprites art;
-    for (const spriteFile& file : spriteFiles) {
-        art.*file.slot = readSprite(artFolder + "/" + file.name + ".txt", colors);
-        // The moth appears only on the title.
-        if (file.slot != &sprites::moth)
-            saveTga(art.*file.slot, game.path("gfx/" + std::string(file.name) + ".tga"));
+    for (const std::string& name : gameSprites()) {
+        art[name] = readSprite(artFolder + "/" + name + ".txt", colors);
+        saveTga(art[name], game.path("gfx/" + name + ".tga"));
     }
+    // The moth appears only on the title.
+    art["moth"] = readSprite(artFolder + "/moth.txt", colors);
     saveTga(titlePicture(art), game.path("gfx/title.tga"));
     const picture icon = iconPicture(art);
     for (int size : iconSizes) {

@@ -156,8 +156,8 @@ int drawName(BITMAP* target, const sprites& art) {
     const int x = (320 - width) / 2;
     bigText(target, name, x + 2, 3, 3, 2, colors::dgray);
     bigText(target, name, x, 1, 3, 2, colors::white);
-    paste(target, art.moth, x - 34, 1);
-    paste(target, art.moth, x + width + 10, 1);
+    paste(target, art.at("moth"), x - 34, 1);
+    paste(target, art.at("moth"), x + width + 10, 1);
     centredText(target, "a race against the clock", 160, 19, colors::gray);
     return 28;
 }
@@ -179,17 +179,17 @@ void drawRace(BITMAP* target, const sprites& art, int top, int roadHeight) {
     hline(road, 306, 18, 319, streak);
     hline(road, 308, 24, 319, streak);
 
-    paste(road, art.stone, 236, 4);
-    paste(road, art.stone, 150, 20);
-    paste(road, art.mine, 290, 14);
-    paste(road, art.robot, 192, 0);
-    paste(road, art.robotBullet, 182, 22);
-    paste(road, art.enemyCar, -8, 15);
+    paste(road, art.at("stone"), 236, 4);
+    paste(road, art.at("stone"), 150, 20);
+    paste(road, art.at("mine"), 290, 14);
+    paste(road, art.at("robot"), 192, 0);
+    paste(road, art.at("robotbullet"), 182, 22);
+    paste(road, art.at("enemycar"), -8, 15);
     const int carX = 52;
     const int carTop = 8;
-    paste(road, art.car, carX, carTop);
-    paste(road, art.flash, carX + art.car.width(), carTop);
-    paste(road, art.mineExplosion, carX + 2 * art.car.width() + 2, carTop - 4);
+    paste(road, art.at("car"), carX, carTop);
+    paste(road, art.at("explosion"), carX + art.at("car").width(), carTop);
+    paste(road, art.at("mineexplosion"), carX + 2 * art.at("car").width() + 2, carTop - 4);
 
     // The race's own status strip, well into a race: hit a few times, reloading, at 14:05.
     drawStatusStrip(road, roadHeight, 42, true, 14, 5);
@@ -221,12 +221,12 @@ void healthBar(BITMAP* target, int x, int y) {
 
 // Returns the row below the list.
 int drawHazards(BITMAP* target, const sprites& art, int top) {
-    hazard(target, art.stone, 4, top, costs("stone", stoneDamage), "shot: no effect");
-    hazard(target, art.mine, 162, top, costs("mine", mineDamage), "shot: explodes");
-    hazard(target, art.enemyCar, 4, top + 17, costs("car", carDamage), "shot: it flees");
-    hazard(target, art.robotBullet, 162, top + 17, costs("bullet", bulletDamage),
+    hazard(target, art.at("stone"), 4, top, costs("stone", stoneDamage), "shot: no effect");
+    hazard(target, art.at("mine"), 162, top, costs("mine", mineDamage), "shot: explodes");
+    hazard(target, art.at("enemycar"), 4, top + 17, costs("car", carDamage), "shot: it flees");
+    hazard(target, art.at("robotbullet"), 162, top + 17, costs("bullet", bulletDamage),
            "shot: no effect");
-    hazard(target, art.robot, 4, top + 34, "robot harmless", "shot: no effect");
+    hazard(target, art.at("robot"), 4, top + 34, "robot harmless", "shot: no effect");
     healthBar(target, 162, top + 34);
     return top + 51;
 }
@@ -318,6 +318,6 @@ picture iconPicture(const sprites& art) {
     hline(icon, 5, 19, 12, colors::gray);
     hline(icon, 3, 23, 10, colors::lgray);
     hline(icon, 5, 27, 12, colors::gray);
-    paste(icon, art.car, 13, 15);
+    paste(icon, art.at("car"), 13, 15);
     return icon.toPicture();
 }

@@ -5,17 +5,12 @@
 
 #include "picture.h"
 
-struct sprites {
-    picture car;
-    picture enemyCar;
-    picture stone;
-    picture mine;
-    picture robot;
-    picture robotBullet;
-    picture flash;
-    picture mineExplosion;
-    picture moth;
-};
+#include <map>
+#include <string>
+
+// Every sprite by the name of its grid in art/: the game's pictures by their file names (the
+// shot's flash is "explosion"), and the moth of the title.
+using sprites = std::map<std::string, picture>;
 
 // Needs the library started (install_allegro) for its font.
 picture titlePicture(const sprites& art);
