@@ -4,6 +4,7 @@
 #include "car.h"
 #include "enemy.h"
 #include "game_internal.h"
+#include "gamefiles.h"
 #include "globals.h"
 #include "main.h"
 #include "mine.h"
@@ -21,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <typeindex>
@@ -258,6 +260,17 @@ TEST_F(enemyTable, raceEndReleasesTheKindsFilesAndTheNextRaceReloadsThem) {
     for (int& seen : wider)
         seen += seen > 0 ? 10 : 0;
     EXPECT_EQ(files(), wider) << "every picture read afresh";
+}
+
+// The kinds' lists hold every file of the game that the title and the race do not load
+// themselves, each once: the race releases by these lists.
+TEST(enemyKinds, listEveryFileTheTitleAndTheRaceLeaveToThem) {
+    std::multiset<std::string> listed{"gfx/title.tga", "gfx/car.tga", "gfx/explosion.tga",
+                                      "sfx/explosion.wav", "sfx/racecar.wav"};
+    for (const enemyKind& kind : enemyKinds)
+        for (const sharedFile* file = kind.files; file != kind.files + kind.fileCount; ++file)
+            listed.insert(file->name);
+    EXPECT_EQ(listed, std::multiset<std::string>(std::begin(gameFiles), std::end(gameFiles)));
 }
 
 // ---- Whole races ----
