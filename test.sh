@@ -22,4 +22,4 @@ fi
 cmake -S . -B "$dir" $flags >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 cd "$dir"
-ctest --output-on-failure -j 2
+ctest --output-on-failure -j 4
