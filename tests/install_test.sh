@@ -64,7 +64,7 @@ grep -q '<launchable type="desktop-id">gravelmoth.desktop</launchable>' "$metain
 
 manpage=$root$mandir/man6/gravelmoth.6
 [ -f "$manpage" ] || fail "no man page in section 6"
-! grep -n '@[A-Z_]*@' "$manpage" || fail "the man page was installed with its placeholders"
+! grep -n '@[A-Z_]*@' "$manpage" "$desktop" || fail "the man page or desktop entry was installed with placeholders"
 if command -v man >/dev/null; then
     MANWIDTH=80 man -l "$manpage" >"$tmp/man.txt" 2>"$tmp/man.err" || fail "man -l cannot show the man page"
     for heading in NAME SYNOPSIS KEYS FILES "EXIT STATUS"; do

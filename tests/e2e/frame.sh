@@ -45,7 +45,7 @@ case_window() {
     local class
     [ -x "$WMINFO" ] || fail "no wminfo helper at '$WMINFO'"
     "$WMINFO" "$WIN" >"$WORK/wminfo" || fail "wminfo could not read the window"
-    class=$(sed -n 's/^StartupWMClass=//p' "$ASSETS/linux/gravelmoth.desktop")
+    class=$(sed -n 's/^StartupWMClass=//p' "$ASSETS/linux/gravelmoth.desktop.in")
     check "the desktop entry names a window class" test -n "$class"
     check "the window's class is the desktop entry's StartupWMClass, $class ($(head -1 "$WORK/wminfo"))" \
         grep -qx "class [^ ]* $class" "$WORK/wminfo"

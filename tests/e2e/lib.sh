@@ -14,6 +14,9 @@ TESTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The game's window title, as src/main.h names it.
 TITLE=$(sed -n 's/^.*windowTitle\[\] = "\(.*\)";$/\1/p' "$TESTS/../src/main.h")
 : "${TITLE:?no windowTitle in src/main.h}"
+# The hour at which a race ends at the latest, as src/game.h names it.
+END_HOUR=$(sed -n 's/^const int raceEndHour = \([0-9]*\);$/\1/p' "$TESTS/../src/game.h")
+: "${END_HOUR:?no raceEndHour in src/game.h}"
 # shellcheck source=SCRIPTDIR/../xvfb.sh
 . "$TESTS/xvfb.sh"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-e2e.XXXXXX")

@@ -33,8 +33,8 @@ saved_minutes() {
     local hours minutes
     read -r hours minutes <<<"$(read_highscore)"
     log "saved result: $hours:$minutes"
-    check "the result is at least 2:30 and before 24:00 (was $hours:$minutes)" \
-        test "$hours" -ge 2 -a "$hours" -lt 24 -a "$minutes" -ge 0 -a "$minutes" -lt 60 -a \
+    check "the result is at least 2:30 and before $END_HOUR:00 (was $hours:$minutes)" \
+        test "$hours" -ge 2 -a "$hours" -lt "$END_HOUR" -a "$minutes" -ge 0 -a "$minutes" -lt 60 -a \
         $((hours * 60 + minutes)) -ge 150
     SAVED=$((hours * 60 + minutes - 150))
 }
