@@ -34,7 +34,7 @@ TEST_F(carTest, stepsOneColumnAndOneRowTowardsTheCar) {
 TEST_F(carTest, strikeCostsTwelveOnceThenItDrivesOff) {
     placed<enemycar> c(100, 100);
     // After its step the car's right edge (101 + W) touches the player's left column.
-    EXPECT_EQ(c.move(101 + carW, 100, 20, 10), 12);
+    EXPECT_EQ(c.move(101 + carW, 100, 20, 10), carDamage);
     EXPECT_EQ(c.x, 101);
     // From now on 3 columns left a tick, harmless even inside the player's car.
     for (int tick = 1; tick <= 20; ++tick) {

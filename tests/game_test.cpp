@@ -215,7 +215,7 @@ TEST_F(raceTest, aRaceWithoutInputEndsAt24After41280Ticks) {
     EXPECT_EQ(race.carY, SCREEN_H / 2);
     EXPECT_EQ(race.damage, 0);
     const returnStruct result = finish();
-    EXPECT_EQ(result.hours, 24);
+    EXPECT_EQ(result.hours, raceEndHour);
     EXPECT_EQ(result.minutes, 0);
 }
 
@@ -232,16 +232,16 @@ TEST_F(raceTest, aPassRunsEveryPendingTick) {
 // still work in that tick.
 TEST_F(raceTest, damageReachingTheLimitEndsTheRaceInThatTick) {
     race.enemies[0] = new spyEnemy(log, 0, 1);
-    race.damage = 157;
+    race.damage = healthPoints - 2;
     raceTick(race);
-    EXPECT_EQ(race.damage, 158);
+    EXPECT_EQ(race.damage, healthPoints - 1);
     EXPECT_TRUE(run);
 
     race.enemies[1] = new spyEnemy(log, 1, 30);
     press(KEY_ALT);
     log.clear();
     raceTick(race);
-    EXPECT_EQ(race.damage, 159);
+    EXPECT_EQ(race.damage, healthPoints);
     EXPECT_FALSE(run);
     EXPECT_EQ(log, (std::vector<std::string>{"0 finished", "0 move 0,100,20,10", "1 finished",
                                              "1 move 0,100,20,10", "0 attack 20,100,20,10",

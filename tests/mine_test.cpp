@@ -23,7 +23,7 @@ class mineTest : public testing::Test {
 TEST_F(mineTest, strikeExplodesForSixteenOnce) {
     placed<mine> m(100, 100);
     // After its step to column 96 the mine touches the car's right edge.
-    EXPECT_EQ(m.move(76, 100, 20, 10), 16);
+    EXPECT_EQ(m.move(76, 100, 20, 10), mineDamage);
     EXPECT_TRUE(m.finished());
     // The explosion keeps the mine's left column and is centred on its row, at its own size.
     EXPECT_EQ(drawnAlone(m), (pixelBox{96, 100 - (blastH >> 1), blastW, blastH}));

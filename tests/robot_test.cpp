@@ -173,7 +173,7 @@ TEST_F(robotTest, bulletStrikesForNineOnceAndVanishes) {
     seenRobot r;
     for (int call = 1; call <= 63; ++call)
         ASSERT_EQ(r.move(-100, 100, 500, 1000), 0) << call;
-    EXPECT_EQ(r.move(-100, 100, 500, 1000), 9) << "placed and striking in the same call";
+    EXPECT_EQ(r.move(-100, 100, 500, 1000), bulletDamage) << "placed and striking in the same call";
     EXPECT_TRUE(r.noBullet());
 
     struct car {
@@ -205,7 +205,8 @@ TEST_F(robotTest, bulletDriftsOutWhollyPastTheLeftEdge) {
     EXPECT_TRUE(drawnAlone(r).empty());
 
     r.shoot(2, 100);
-    EXPECT_EQ(r.move(-1000, 107, 998, 1), 9) << "its left column off screen, it still strikes";
+    EXPECT_EQ(r.move(-1000, 107, 998, 1), bulletDamage)
+        << "its left column off screen, it still strikes";
     r.shoot(4 - bulletW, 100);
     EXPECT_EQ(r.move(-1000, 107, 1000, 1), 0) << "wholly past the edge";
     EXPECT_TRUE(r.noBullet());
@@ -218,7 +219,7 @@ TEST_F(robotTest, finishedOnlyWhenRisenWithNoBulletInFlight) {
         SCOPED_TRACE(bulletFlies);
         seenRobot r;
         r.moveAwayTo(191);
-        EXPECT_EQ(r.move(-100, 100, 500, 1000), 9) << "the last bullet strikes at once";
+        EXPECT_EQ(r.move(-100, 100, 500, 1000), bulletDamage) << "the last bullet strikes at once";
         for (int call = 193; call < risen; ++call) {
             r.moveAway();
             ASSERT_FALSE(r.finished()) << call;

@@ -37,7 +37,7 @@ TEST_F(stoneTest, strikesOnceOnTheTickItsStepReachesTheCar) {
     const int carX = SCREEN_W - stoneW - 4 - carW;
     placed<stone> s;
     s.attack(0, s.y, SCREEN_W, 100);
-    EXPECT_EQ(s.move(carX, s.y, carW, 10), 4);
+    EXPECT_EQ(s.move(carX, s.y, carW, 10), stoneDamage);
     for (int tick = 1; tick <= 10; ++tick) {
         EXPECT_EQ(s.move(carX - 100, s.y, 200, 10), 0) << tick;
         EXPECT_EQ(s.x, carX + carW - 4 * tick) << tick;
@@ -45,7 +45,7 @@ TEST_F(stoneTest, strikesOnceOnTheTickItsStepReachesTheCar) {
 
     placed<stone> later;
     EXPECT_EQ(later.move(carX - 1, later.y, carW, 10), 0);
-    EXPECT_EQ(later.move(carX - 1, later.y, carW, 10), 4);
+    EXPECT_EQ(later.move(carX - 1, later.y, carW, 10), stoneDamage);
 }
 
 TEST_F(stoneTest, finishedExactlyWhenWhollyPastTheLeftEdge) {
