@@ -17,6 +17,7 @@ struct returnStruct {
 
 // A race ends at the latest when its clock reaches this hour, at 0 minutes.
 const int raceEndHour = 24;
+// Ticks in a race minute.
 const int ticksPerMinute = 32;
 // The points the health bar holds: what strikes the car takes them, and none left ends the
 // race. The full bar fills the left half of the 320-column status strip, less its frame.
