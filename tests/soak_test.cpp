@@ -2,13 +2,10 @@
 // play runs them: every race loads its own files and those of each enemy kind it meets once,
 // frees them all at its end, and leaves nothing behind for the next. Under the sanitizer build
 // this is also the leak and memory-error check of the whole race.
-#include "car.h"
+#include "enemy.h"
 #include "game_internal.h"
 #include "globals.h"
 #include "main.h"
-#include "mine.h"
-#include "robot.h"
-#include "stone.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -16,26 +13,31 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const int sharedPictures = 6;
-const char* const pictureNames[sharedPictures] = {"stone",         "enemycar", "mine",
-                                                  "mineexplosion", "robot",    "robotbullet"};
+// Every shared file of every enemy kind, in the order of enemyKinds.
+std::vector<const sharedFile*> kindFiles() {
+    std::vector<const sharedFile*> files;
+    for (const enemyKind& kind : enemyKinds)
+        for (const sharedFile* file = kind.files; file != kind.files + kind.fileCount; ++file)
+            files.push_back(file);
+    return files;
+}
+const std::vector<const sharedFile*> sharedFiles = kindFiles();
 
-// What the enemy kinds hold in their shared globals at one moment.
-struct kindFiles {
-    BITMAP* pictures[sharedPictures];
-    bool mineSound;
-    bool robotSound;
-};
-
-kindFiles kindFilesNow() {
-    return {{gfx, cargfx, minegfx, mineExplosion, robotgfx, robotbullet},
-            mineExplosionSfx.isActive() != 0,
-            robotshoot.isActive() != 0};
+// What each of them holds at one moment: its picture, or its sound while that is loaded.
+std::vector<const void*> kindFilesNow() {
+    std::vector<const void*> held;
+    for (const sharedFile* file : sharedFiles)
+        if (file->picture)
+            held.push_back(*file->picture);
+        else
+            held.push_back(file->effect->isActive() ? file->effect : nullptr);
+    return held;
 }
 
 class soakTest : public testing::Test {
@@ -54,11 +56,9 @@ class soakTest : public testing::Test {
     }
 
     static void expectNothingHeld(int raceNumber) {
-        const kindFiles now = kindFilesNow();
-        for (int i = 0; i < sharedPictures; ++i)
-            EXPECT_EQ(now.pictures[i], nullptr) << pictureNames[i] << " after race " << raceNumber;
-        EXPECT_FALSE(now.mineSound) << "after race " << raceNumber;
-        EXPECT_FALSE(now.robotSound) << "after race " << raceNumber;
+        const std::vector<const void*> now = kindFilesNow();
+        for (std::size_t i = 0; i < sharedFiles.size(); ++i)
+            EXPECT_EQ(now[i], nullptr) << sharedFiles[i]->name << " after race " << raceNumber;
     }
 
     scratchFolder folder;
@@ -75,7 +75,7 @@ void playerInput(int tick) {
 }
 
 TEST_F(soakTest, hundredRacesLoadEachKindsFilesOnceARaceAndLeaveNothing) {
-    int racesLoading[sharedPictures] = {};
+    std::vector<int> racesLoading(sharedFiles.size());
     for (int raceNumber = 1; raceNumber <= 100; ++raceNumber) {
         std::srand(1000u + static_cast<unsigned>(raceNumber));
         raceState race;
@@ -83,7 +83,7 @@ TEST_F(soakTest, hundredRacesLoadEachKindsFilesOnceARaceAndLeaveNothing) {
         resetRace(race);
         for (const enemy* slot : race.enemies)
             ASSERT_EQ(slot, nullptr);
-        kindFiles first = kindFilesNow();
+        std::vector<const void*> first = kindFilesNow();
         int ticks = 0;
         while (run) {
             playerInput(ticks);
@@ -93,18 +93,13 @@ TEST_F(soakTest, hundredRacesLoadEachKindsFilesOnceARaceAndLeaveNothing) {
             ++ticks;
             ASSERT_LE(ticks, 41280) << "race " << raceNumber << " ran past midnight";
             // Once loaded, a kind's files stay the same until the race ends.
-            const kindFiles now = kindFilesNow();
-            for (int i = 0; i < sharedPictures; ++i) {
-                if (!first.pictures[i])
-                    first.pictures[i] = now.pictures[i];
-                ASSERT_EQ(now.pictures[i], first.pictures[i])
-                    << pictureNames[i] << " reloaded or freed in race " << raceNumber << " at tick "
-                    << ticks;
+            const std::vector<const void*> now = kindFilesNow();
+            for (std::size_t i = 0; i < sharedFiles.size(); ++i) {
+                if (!first[i])
+                    first[i] = now[i];
+                ASSERT_EQ(now[i], first[i]) << sharedFiles[i]->name << " reloaded or freed in race "
+                                            << raceNumber << " at tick " << ticks;
             }
-            ASSERT_TRUE(now.mineSound || !first.mineSound) << "race " << raceNumber;
-            ASSERT_TRUE(now.robotSound || !first.robotSound) << "race " << raceNumber;
-            first.mineSound = now.mineSound;
-            first.robotSound = now.robotSound;
         }
         releaseAllKeys();
         returnStruct* result = endRace(race);
@@ -112,13 +107,13 @@ TEST_F(soakTest, hundredRacesLoadEachKindsFilesOnceARaceAndLeaveNothing) {
         EXPECT_EQ(race.damage, race.maxDamage) << "race " << raceNumber;
         EXPECT_EQ(result->hours * 60 + result->minutes, 150 + ticks / 32) << "race " << raceNumber;
         delete result;
-        for (int i = 0; i < sharedPictures; ++i)
-            racesLoading[i] += first.pictures[i] != nullptr;
+        for (std::size_t i = 0; i < sharedFiles.size(); ++i)
+            racesLoading[i] += first[i] != nullptr;
         expectNothingHeld(raceNumber);
     }
     // Every kind came in many races, so each was loaded and freed many times over.
-    for (int i = 0; i < sharedPictures; ++i)
-        EXPECT_GE(racesLoading[i], 50) << pictureNames[i];
+    for (std::size_t i = 0; i < sharedFiles.size(); ++i)
+        EXPECT_GE(racesLoading[i], 50) << sharedFiles[i]->name;
 }
 
 } // namespace
