@@ -48,7 +48,7 @@ class sound {
 // The library's load_tga, which load_bitmap calls for ".tga" files, is defined by the game in
 // tools.cpp: it reads the uncompressed true-colour form the game's pictures have, at most
 // largestPictureSide pixels wide and high, and refuses every other.
-inline constexpr int largestPictureSide = 2048;
+inline constexpr int largestPictureSide = 1024;
 
 // The library's load_wav, which load_sample calls for ".wav" files, is the game's too: it takes
 // uncompressed PCM of 8 or 16 bits, mono or stereo, at a rate a sound card plays, from a file of
