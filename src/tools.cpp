@@ -343,8 +343,8 @@ size_t playableWavSize(const unsigned char* bytes, size_t size) {
         if (length > size - at)
             return 0;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            if (++chunks.formats > 1 || chunks.datas > 0 || length < formatSize ||
-                !readFormat(bytes + at, chunks))
+            // A format after the data comes too late: the data was refused for want of one.
+            if (++chunks.formats > 1 || length < formatSize || !readFormat(bytes + at, chunks))
                 return 0;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (++chunks.datas > 1 || !isWholeData(chunks, length))
