@@ -52,7 +52,9 @@ void writeInput(const char* name, const std::uint8_t* data, std::size_t size) {
         broken(std::string("could not write ") + name);
 }
 
+// The abort skips the exit handlers, so the scratch folder goes first.
 void broken(const std::string& what) {
     std::fprintf(stderr, "%s\n", what.c_str());
+    removeScratch();
     std::abort();
 }
