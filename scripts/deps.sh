@@ -55,3 +55,5 @@ package_packages="debhelper lintian appstream devscripts blhc"
 reproducible_packages="faketime"
 # Bare systems of other Debian releases (scripts/other-debian.sh).
 other_release_packages="debootstrap"
+# The fuzz targets, built with clang's libFuzzer (scripts/fuzz.sh).
+fuzz_packages="clang"

@@ -292,32 +292,16 @@ static void writeLittleEndian(std::int32_t value, unsigned char* bytes) {
 // the game must leave alone (a best it may not read, a folder, a FIFO, a device).
 enum class stored { missing, readable, untouchable };
 
-// Reads up to size bytes, fewer when the file ends first; false on a read error.
-static bool readUpTo(int fd, unsigned char* bytes, size_t size) {
-    while (size > 0) {
-        const ssize_t got = read(fd, bytes, size);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return got == 0;
-        bytes += got;
-        size -= static_cast<size_t>(got);
-    }
-    return true;
-}
-
 // The open never waits, so a FIFO or a device in the file's place cannot freeze the game;
 // only a regular file is read.
 static stored readStored(int& hours, int& minutes) {
     unsigned char bytes[8] = {}; // bytes a short file does not give stay zero
     hours = 0;
     minutes = 0;
-    const int fd = open(highscoreFile, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = openToRead(highscoreFile);
     if (fd < 0)
         return errno == ENOENT ? stored::missing : stored::untouchable;
-    struct stat info;
-    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    const bool gotBytes = regular && readUpTo(fd, bytes, sizeof bytes);
+    const bool gotBytes = isRegular(fd) && readUpTo(fd, bytes, sizeof bytes) >= 0;
     close(fd);
     if (!gotBytes)
         return stored::untouchable;

@@ -46,8 +46,27 @@ class sound {
 };
 
 // The library's load_tga, which load_bitmap calls for ".tga" files, is defined by the game in
-// tools.cpp: it reads the uncompressed true-colour form the game's pictures have and refuses
-// every other.
+// tools.cpp: it reads the uncompressed true-colour form the game's pictures have, at most
+// largestPictureSide pixels wide and high, and refuses every other.
+inline constexpr int largestPictureSide = 1024;
+
+// The library's load_wav, which load_sample calls for ".wav" files, is the game's too: it takes
+// uncompressed PCM of 8 or 16 bits, mono or stereo, at a rate a sound card plays, from a file of
+// at most largestSoundFile bytes, and refuses every other form (see playableWavSize).
+inline constexpr size_t largestSoundFile = 16 << 20;
+inline constexpr long lowestSoundRate = 8000;
+inline constexpr long highestSoundRate = 192000;
+// For a RIFF WAVE file whose chunks each lie within the file, with exactly one PCM format chunk
+// before exactly one data chunk of whole frames, at least one: how many of its bytes the
+// library's reader is to see, up to the data's end. 0 for every other file.
+size_t playableWavSize(const unsigned char* bytes, size_t size);
+
+// Opens a file to read without ever waiting on it (a FIFO or a device in its place); -1 on
+// failure, with errno set.
+int openToRead(const char* name);
+bool isRegular(int fd);
+// Reads up to size bytes, fewer when the file ends first: how many, or -1 on a read error.
+long readUpTo(int fd, unsigned char* bytes, size_t size);
 
 bool fileExists(std::string name);
 int fileSize(std::string name);

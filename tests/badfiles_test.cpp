@@ -10,6 +10,9 @@
 #include "main.h"
 #include "testsupport.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -43,6 +46,9 @@ void step(const std::string& name) {
 // Everything the game can load, from the title to the robot's sound, then a short race with
 // every picture drawn and every sound played; ends the process.
 [[noreturn]] void playThroughEveryFile() {
+    // A file the game waits on would hold the child for good: it ends failed well before the
+    // test's time limit instead.
+    alarm(60);
     step("start");
     startGameFrame();
     step("title");
@@ -118,7 +124,7 @@ testing::Matcher<const std::string&> tells(const std::string& story) {
     return testing::MakeMatcher(new tellsStory(story));
 }
 
-enum class damage { missing, empty, truncated, otherKind, overflowingRle };
+enum class damage { missing, empty, truncated, otherKind, overflowingRle, fifo, huge, twice };
 enum class outcome { report, loads };
 
 struct badFile {
@@ -135,7 +141,8 @@ void PrintTo(const badFile& c, std::ostream* out) {
 std::string caseName(const testing::TestParamInfo<badFile>& info) {
     std::string name = fs::path(info.param.file).stem().string();
     name += fs::path(info.param.file).extension() == ".tga" ? "Picture" : "Sound";
-    const char* how[] = {"Missing", "Empty", "Truncated", "OtherKind", "OverflowingRle"};
+    const char* how[] = {"Missing",        "Empty", "Truncated", "OtherKind",
+                         "OverflowingRle", "Fifo",  "Huge",      "Twice"};
     return name + how[static_cast<int>(info.param.how)];
 }
 
@@ -184,6 +191,17 @@ class badFileTest : public testing::TestWithParam<badFile> {
         case damage::overflowingRle:
             writeBytes(c.file, overflowingRleTga());
             break;
+        case damage::fifo:
+            ASSERT_EQ(mkfifo(c.file, 0600), 0);
+            break;
+        case damage::huge:
+            // A header alone, claiming a picture whose bytes overflow the library's int.
+            writeBytes(c.file, tgaHeader(0, 2, 65535, 21846, 24));
+            break;
+        case damage::twice:
+            // The sound with its chunks after the RIFF header once more: two formats, two data.
+            writeBytes(c.file, bytes + bytes.substr(12));
+            break;
         }
     }
 
@@ -207,7 +225,9 @@ TEST_P(badFileTest, endsWithItsReportWhenFirstNeededOrPlaysOn) {
 // enemy of each kind) and for each damage, pictures and sounds both. A missing, empty or foreign
 // file and a sound cut off in the middle are refused, and so is a run-length picture, which
 // must never reach the library's reader that it overflows; a picture cut off in the middle
-// loads with its missing rows filled in.
+// loads with its missing rows filled in. A FIFO in a file's place is refused without waiting,
+// a picture header claiming more than the game holds is refused before anything is allocated,
+// and a sound of two data chunks, whose first the library's reader leaked, is refused.
 std::vector<badFile> everyCase() {
     return {
         {"gfx/title.tga", "title", damage::missing, outcome::report},
@@ -219,6 +239,11 @@ std::vector<badFile> everyCase() {
         {"sfx/mineexplosion.wav", "mine", damage::otherKind, outcome::report},
         {"gfx/robotbullet.tga", "robot", damage::empty, outcome::report},
         {"gfx/mine.tga", "mine", damage::truncated, outcome::loads},
+        {"gfx/title.tga", "title", damage::fifo, outcome::report},
+        {"sfx/racecar.wav", "race", damage::fifo, outcome::report},
+        {"gfx/title.tga", "title", damage::huge, outcome::report},
+        {"gfx/stone.tga", "stone", damage::huge, outcome::report},
+        {"sfx/robotshoot.wav", "robot", damage::twice, outcome::report},
     };
 }
 

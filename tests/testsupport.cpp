@@ -132,7 +132,7 @@ std::string overflowingRleTga() {
     return tgaHeader(0, 10, 320, 200, 24) + std::string(16, '\xff');
 }
 
-static void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<char>(value >> (8 * i)));
 }

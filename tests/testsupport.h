@@ -6,6 +6,7 @@
 
 #include <allegro.h>
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -62,6 +63,8 @@ std::string tgaHeader(int colorMapType, int imageType, int width, int height, in
 // The 34 bytes on which allegro4.4's own run-length TGA reader writes past the end of its
 // picture (CVE-2021-36489): a run-length true-colour header of 320 by 200 and a few runs.
 std::string overflowingRleTga();
+// Appends the lowest BYTES bytes of VALUE, lowest first.
+void putLittleEndian(std::string& out, std::uint32_t value, int bytes);
 // Writes a short, silent mono 8-bit PCM WAV file.
 void writeSound(const std::string& file);
 // Writes every sound of the game so, under its own name.

@@ -300,12 +300,15 @@ const rgba knownPixels[knownH][knownW] = {
     {{200, 100, 50, 1}, {0, 255, 0, 255}, {0, 0, 255, 77}},
 };
 
-// The known picture as an uncompressed true-colour file, rows stored in the order the origin
-// bit says.
-std::string knownPicture(int bits, bool topDown) {
-    std::string file = tgaHeader(0, 2, knownW, knownH, bits, topDown ? 0x20 : 0);
+// The known picture as an uncompressed true-colour file, rows and pixels stored in the order
+// the origin bits say.
+std::string knownPicture(int bits, bool topDown, bool rightToLeft = false) {
+    std::string file =
+        tgaHeader(0, 2, knownW, knownH, bits, (topDown ? 0x20 : 0) | (rightToLeft ? 0x10 : 0));
     for (int stored = 0; stored < knownH; ++stored)
-        for (const rgba& p : knownPixels[topDown ? stored : knownH - 1 - stored]) {
+        for (int column = 0; column < knownW; ++column) {
+            const rgba& p = knownPixels[topDown ? stored : knownH - 1 - stored]
+                                       [rightToLeft ? knownW - 1 - column : column];
             file += {static_cast<char>(p.b), static_cast<char>(p.g), static_cast<char>(p.r)};
             if (bits == 32)
                 file += static_cast<char>(p.a);
@@ -474,6 +477,8 @@ TEST_F(tgaReader, refusesEveryOtherForm) {
         {"no width", tgaHeader(0, 2, 0, 2, 24) + pixels},
         {"no height", tgaHeader(0, 2, 3, 0, 24) + pixels},
         {"no image data", tgaHeader(0, 0, 3, 2, 24)},
+        {"interleaved rows", tgaHeader(0, 2, 3, 2, 24, 0x40) + pixels},
+        {"four-way interleaved rows", tgaHeader(0, 2, 3, 2, 24, 0x80) + pixels},
         {"a sound", readBytes((sourceDir / "sfx/explosion.wav").string())},
     };
     for (const auto& [form, bytes] : refused) {
@@ -490,13 +495,16 @@ TEST_F(tgaReader, refusesEveryOtherForm) {
     EXPECT_EQ(load_bitmap("missing.tga", nullptr), nullptr);
 }
 
-TEST_F(tgaReader, readsEveryPixelOfBothDepthsAndBothRowOrders) {
+TEST_F(tgaReader, readsEveryPixelOfBothDepthsAndEveryOrigin) {
     for (int bits : {24, 32})
-        for (bool topDown : {false, true})
+        for (int origin = 0; origin < 4; ++origin)
             for (const loadSettings& settings : everySetting) {
+                const bool topDown = origin & 1;
+                const bool rightToLeft = origin & 2;
                 SCOPED_TRACE(std::to_string(bits) + " bits, top down " + std::to_string(topDown) +
-                             ", " + settings.name);
-                writeBytes("known.tga", knownPicture(bits, topDown));
+                             ", right to left " + std::to_string(rightToLeft) + ", " +
+                             settings.name);
+                writeBytes("known.tga", knownPicture(bits, topDown, rightToLeft));
                 use(settings);
                 BITMAP* picture = load_bitmap("known.tga", nullptr);
                 ASSERT_NE(picture, nullptr);
@@ -511,6 +519,186 @@ TEST_F(tgaReader, readsEveryPixelOfBothDepthsAndBothRowOrders) {
                     << "magenta stays the mask colour";
                 destroy_bitmap(picture);
             }
+}
+
+// A header alone makes the reader fill the whole picture it claims with white, so the size it
+// accepts is what a file of 18 bytes costs. The largest side loads; one pixel more either way
+// is refused, and so is every size whose bytes overflow an int, which once had the library
+// allocate a small block for the reader to write a whole picture into.
+TEST_F(tgaReader, takesPicturesUpToTheLargestSideAndNoLarger) {
+    const int side = largestPictureSide;
+    for (int bits : {24, 32}) {
+        writeBytes("largest.tga", tgaHeader(0, 2, side, side, bits));
+        BITMAP* picture = load_bitmap("largest.tga", nullptr);
+        ASSERT_NE(picture, nullptr) << bits << " bits";
+        EXPECT_EQ(describe(picture), describe(side, side, 16));
+        EXPECT_EQ(getpixel(picture, side - 1, side - 1), makecol(255, 255, 255));
+        destroy_bitmap(picture);
+    }
+    const std::pair<int, int> refused[] = {
+        {side + 1, 1},  {1, side + 1},  {side + 1, side}, {65535, 21846},
+        {65535, 16385}, {16000, 16000}, {23170, 23170},   {65535, 65535},
+    };
+    for (int bits : {24, 32})
+        for (const auto& [width, height] : refused) {
+            writeBytes("huge.tga", tgaHeader(0, 2, width, height, bits) + std::string(64, '\0'));
+            EXPECT_EQ(load_bitmap("huge.tga", nullptr), nullptr) << describe(width, height, bits);
+        }
+}
+
+// A FIFO, even one with a whole picture waiting in it, is not a picture file: it is refused
+// without reading, so the game never waits on it.
+TEST_F(tgaReader, refusesAFifo) {
+    ASSERT_EQ(mkfifo("fifo.tga", 0600), 0);
+    // Held open for writing, so that a reader opening it would not wait but read the picture.
+    const int writer = open("fifo.tga", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const std::string picture = knownPicture(24, false);
+    ASSERT_EQ(write(writer, picture.data(), picture.size()), static_cast<ssize_t>(picture.size()));
+    EXPECT_EQ(load_bitmap("fifo.tga", nullptr), nullptr);
+    close(writer);
+}
+
+// ---- The game's check of a WAV file before load_sample's reader in the library sees it.
+
+std::string chunk(const char* id, const std::string& body) {
+    std::string out = id;
+    putLittleEndian(out, static_cast<unsigned>(body.size()), 4);
+    return out + body;
+}
+
+// A chunk whose length field says length, whatever follows.
+std::string chunkClaiming(const char* id, unsigned length, const std::string& body) {
+    std::string out = id;
+    putLittleEndian(out, length, 4);
+    return out + body;
+}
+
+std::string format(int channels, unsigned rate, int bits, int tag = 1, int size = 16) {
+    std::string body;
+    putLittleEndian(body, static_cast<unsigned>(tag), 2);
+    putLittleEndian(body, static_cast<unsigned>(channels), 2);
+    putLittleEndian(body, rate, 4);
+    putLittleEndian(body, rate * static_cast<unsigned>(channels * bits / 8), 4);
+    putLittleEndian(body, static_cast<unsigned>(channels * bits / 8), 2);
+    putLittleEndian(body, static_cast<unsigned>(bits), 2);
+    body.resize(static_cast<size_t>(size), '\0');
+    return chunk("fmt ", body);
+}
+
+std::string riff(const std::string& chunks) {
+    std::string out = "RIFF";
+    putLittleEndian(out, static_cast<unsigned>(4 + chunks.size()), 4);
+    return out + "WAVE" + chunks;
+}
+
+const std::string frames(48, '\x10');
+const std::string data = chunk("data", frames);
+const std::string mono16 = format(1, 22050, 16);
+
+struct wavForm {
+    const char* name;
+    std::string bytes;
+};
+
+class wavCheck : public testing::Test {
+  protected:
+    void SetUp() override { startGameFrame(); }
+    scratchFolder folder;
+};
+
+// What a sound card plays, in every layout the library's reader takes: the sample is the one
+// the header describes, and a file of chunks with odd lengths, which the library reads without
+// pad bytes, or with more after the data, is read as the library reads it.
+TEST_F(wavCheck, loadsPcmOf8Or16BitsMonoOrStereoAtEveryPlayableRate) {
+    struct accepted {
+        const char* name;
+        std::string bytes;
+        int bits;
+        bool stereo;
+        int rate;
+        unsigned long length;
+    };
+    const accepted forms[] = {
+        {"8-bit mono", riff(format(1, 8000, 8) + data), 8, false, 8000, 48},
+        {"8-bit stereo", riff(format(2, 44100, 8) + data), 8, true, 44100, 24},
+        {"16-bit mono", riff(format(1, 192000, 16) + data), 16, false, 192000, 24},
+        {"16-bit stereo", riff(format(2, 22050, 16) + data), 16, true, 22050, 12},
+        {"a longer format chunk", riff(format(1, 22050, 16, 1, 18) + data), 16, false, 22050, 24},
+        {"odd chunks around", riff(chunk("LIST", "abc") + mono16 + chunk("junk", "x") + data), 16,
+         false, 22050, 24},
+        {"chunks and bytes after the data", riff(mono16 + data + chunk("LIST", "ab") + "dat"), 16,
+         false, 22050, 24},
+    };
+    for (const accepted& form : forms) {
+        writeBytes("sound.wav", form.bytes);
+        SAMPLE* sample = load_sample("sound.wav");
+        ASSERT_NE(sample, nullptr) << form.name;
+        EXPECT_EQ(sample->bits, form.bits) << form.name;
+        EXPECT_EQ(sample->stereo != 0, form.stereo) << form.name;
+        EXPECT_EQ(sample->freq, form.rate) << form.name;
+        EXPECT_EQ(sample->len, form.length) << form.name;
+        destroy_sample(sample);
+    }
+}
+
+// Every form the library's reader would take on trust (a file without a format, a format
+// after the data, a second data chunk it leaks, sizes past the end, rates no card plays) is
+// refused before it gets there, as are the forms it refuses itself.
+TEST_F(wavCheck, refusesEveryOtherForm) {
+    const wavForm refused[] = {
+        {"no format", riff(data)},
+        {"the format after the data", riff(data + mono16)},
+        {"two data chunks", riff(mono16 + data + data)},
+        {"two formats", riff(mono16 + mono16 + data)},
+        {"no data", riff(mono16)},
+        {"empty data", riff(mono16 + chunk("data", ""))},
+        {"data size 0xFFFFFFFF", riff(mono16 + chunkClaiming("data", 0xFFFFFFFF, frames))},
+        {"data one byte past the end", riff(mono16 + chunkClaiming("data", 49, frames))},
+        {"a chunk past the end", riff(mono16 + chunkClaiming("LIST", 0x7FFFFFFF, "ab") + data)},
+        {"a chunk of negative length", riff(mono16 + chunkClaiming("LIST", 0x80000000, "") + data)},
+        {"half a frame", riff(format(2, 22050, 16) + chunk("data", frames.substr(0, 6)))},
+        {"rate 0", riff(format(1, 0, 16) + data)},
+        {"rate 0xFFFFFFFF", riff(format(1, 0xFFFFFFFF, 16) + data)},
+        {"rate 7999", riff(format(1, 7999, 16) + data)},
+        {"rate 192001", riff(format(1, 192001, 16) + data)},
+        {"3 channels", riff(format(3, 22050, 16) + data)},
+        {"no channel", riff(format(0, 22050, 16) + data)},
+        {"12 bits", riff(format(1, 22050, 12) + data)},
+        {"floating point", riff(format(1, 22050, 16, 3) + data)},
+        {"a format of 14 bytes", riff(format(1, 22050, 16, 1, 14) + data)},
+        {"not WAVE", "RIFF" + std::string(4, '\0') + "AVI " + mono16 + data},
+        {"only the RIFF header", riff("")},
+        {"a picture", readBytes((sourceDir / "gfx/stone.tga").string())},
+    };
+    for (const wavForm& form : refused) {
+        writeBytes("sound.wav", form.bytes);
+        EXPECT_EQ(load_sample("sound.wav"), nullptr) << form.name;
+    }
+    const std::string whole = riff(mono16 + data);
+    for (size_t length = 0; length < whole.size(); ++length) {
+        writeBytes("sound.wav", whole.substr(0, length));
+        EXPECT_EQ(load_sample("sound.wav"), nullptr) << "cut to " << length;
+    }
+    // A file larger than any sound of the game, sparse so the test costs no disk.
+    writeBytes("sound.wav", whole);
+    ASSERT_EQ(truncate("sound.wav", static_cast<off_t>(largestSoundFile) + 1), 0);
+    EXPECT_EQ(load_sample("sound.wav"), nullptr) << "a file over the largest size";
+}
+
+// As for pictures: a FIFO holding a whole sound, a folder and a device are refused at once.
+TEST_F(wavCheck, refusesWhatIsNotARegularFile) {
+    ASSERT_EQ(mkfifo("fifo.wav", 0600), 0);
+    const int writer = open("fifo.wav", O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const std::string sound = riff(mono16 + data);
+    ASSERT_EQ(write(writer, sound.data(), sound.size()), static_cast<ssize_t>(sound.size()));
+    EXPECT_EQ(load_sample("fifo.wav"), nullptr);
+    close(writer);
+    std::filesystem::create_directory("folder.wav");
+    EXPECT_EQ(load_sample("folder.wav"), nullptr);
+    ASSERT_EQ(symlink("/dev/zero", "zero.wav"), 0);
+    EXPECT_EQ(load_sample("zero.wav"), nullptr);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -199,6 +201,51 @@ BENCHMARK(wholeRaceTicks)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->ComputeStatistics("min", fastest);
+
+// What the process holds in memory now, in KB.
+long residentKb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long residentPages = 0;
+    statm >> pages >> residentPages;
+    return residentPages * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+const int racesInARow = 50;
+
+// Fifty races in one process, as a long evening of play runs them, each loading its files and
+// those of every enemy kind it meets and freeing them at its end; the car stands still, so the
+// enemies end each race. The resident memory after each race must not grow race by race: the
+// figures are the first race's, the last one's, and the growth per race from the tenth on, when
+// the library and the allocator have made their first allocations.
+void racesInOneProcess(benchmark::State& state) {
+    std::vector<long> resident;
+    long ticks = 0;
+    for (auto _ : state) {
+        resident.clear();
+        ticks = 0;
+        for (int number = 0; number < racesInARow; ++number) {
+            std::srand(1000u + static_cast<unsigned>(number));
+            raceState race;
+            loadRace(race);
+            resetRace(race);
+            for (int tick = 0; run && tick < ticksPerRace; ++tick, ++ticks) {
+                raceTick(race);
+                if (tick % 16 == 0)
+                    drawRace(race);
+            }
+            delete endRace(race);
+            resident.push_back(residentKb());
+        }
+    }
+    const int settled = 9;
+    state.counters["ticksPerRace"] = static_cast<double>(ticks) / racesInARow;
+    state.counters["firstMB"] = static_cast<double>(resident.front()) / 1024;
+    state.counters["lastMB"] = static_cast<double>(resident.back()) / 1024;
+    state.counters["KBperRace"] =
+        static_cast<double>(resident.back() - resident[settled]) / (racesInARow - 1 - settled);
+}
+BENCHMARK(racesInOneProcess)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 // Google Benchmark 1.8 replaced a run's error_occurred flag by its skipped state; of these two,
 // only the one that fits the installed version compiles.
