@@ -108,6 +108,10 @@ TEST_F(raceTest, speedStepsOnlyOnNewPresses) {
     EXPECT_EQ(race.lastSpeed, 0);
 }
 
+// The leak checker's, where the tests are built with it.
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
+
 // The voice the race's engine sound plays on: the only one playing in these tests.
 int engineVoice() {
     for (int voice = 0; voice < 256; ++voice)
@@ -126,7 +130,13 @@ class engineTest : public raceTest {
         const char* home = std::getenv("HOME");
         savedHome = home ? home : "";
         setenv("HOME", folder.path().c_str(), 1);
+        // With a device to play on, the library's ALSA driver keeps a few bytes it allocates
+        // in install_sound until the process ends: not the game's, so no leak of this test.
+        if (__lsan_disable)
+            __lsan_disable();
         raceTest::SetUp();
+        if (__lsan_enable)
+            __lsan_enable();
     }
     void TearDown() override {
         raceTest::TearDown();
