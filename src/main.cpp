@@ -52,6 +52,7 @@ static double monotonicSeconds() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
+double (*screenClock)() = monotonicSeconds;
 
 // After the game goes on from a stop, the ticks that came due meanwhile come from the library's
 // thread within one of its periods (27 ms at most): this long, with room to spare.
@@ -106,7 +107,7 @@ bool awaitTick() {
     double settled = 0;
     while (!global::exit) {
         const bool pending = timerCounter > 0;
-        const double now = monotonicSeconds();
+        const double now = screenClock();
         if (lookAtTicks(now))
             settled = now + settleSeconds;
         if (pending && now >= settled)

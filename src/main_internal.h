@@ -16,6 +16,8 @@ int titleDecision();
 // the game stood still since the last look. When ticks have stopped coming for seconds, as
 // after a stop of half an hour, the tick is installed afresh and the ticks due are added.
 bool lookAtTicks(double now);
+// The clock the screens' wait reads, in seconds: the monotonic one, or a test's own.
+extern double (*screenClock)();
 
 // The stored best; a missing file reads as 0:00 and bytes missing from a short file as zeros.
 // Anything but a regular file the player may read also reads as 0:00, and never blocks.

@@ -165,4 +165,53 @@ TEST_F(tickTest, theTicksTheLibraryGivesAfterAStopAreNotAddedAgain) {
     EXPECT_EQ(timerCounter, 0);
 }
 
+// ---- A stop in the screens' wait ----
+
+// The wait's clock, which moves on a millisecond at every read. The stop comes right after the
+// read numbered readsBeforeStop, and the first of its ticks with it; a wait still going after
+// ten thousand reads is ended, so that a wait that never returns fails rather than hangs.
+double clockNow;
+double stopEnd;
+double lastRead;
+int readsBeforeStop;
+int reads;
+double stoppingClock() {
+    lastRead = clockNow += 0.001;
+    if (++reads == readsBeforeStop) {
+        stopEnd = clockNow += 30;
+        timerCounterUpdater();
+    }
+    if (reads == 10000)
+        global::exit = true;
+    return lastRead;
+}
+
+class stopInWaitTest : public tickTest {
+  protected:
+    void SetUp() override {
+        tickTest::SetUp();
+        clockNow = now;
+        reads = 0;
+        screenClock = stoppingClock;
+    }
+    void TearDown() override {
+        screenClock = savedClock;
+        global::exit = false;
+        tickTest::TearDown();
+    }
+    double (*savedClock)() = screenClock;
+};
+
+// A tick that came with a stop is taken only after the wait has looked at the clock past the
+// stop and given the library's thread its period (27 ms at most) to deliver the stop's other
+// ticks, whether the stop fell just after a look or at the start of the wait.
+TEST_F(stopInWaitTest, aTickThatCameWithAStopIsTakenOnlyOnceTheStopIsSeen) {
+    for (int stopAfter : {1, 2, 5}) {
+        readsBeforeStop = reads + stopAfter;
+        ASSERT_TRUE(awaitTick()) << "stop after read " << stopAfter;
+        EXPECT_GE(lastRead - stopEnd, 0.027) << "stop after read " << stopAfter;
+        timerCounter = 0;
+    }
+}
+
 } // namespace

@@ -42,7 +42,7 @@ wait_for() {
     shift
     until "$@"; do
         [ "$(date +%s)" -lt "$deadline" ] || return 1
-        sleep 0.1
+        sleep 0.1 # between two looks
     done
 }
 
@@ -84,19 +84,29 @@ pixel() {
 in_race() { [ "$(pixel 0 198)" = 0,0,0 ] && [ "$(pixel 2 195)" = 206,206,206 ]; }
 # The pause screen: white with the black line across the middle of the day.
 in_pause() { [ "$(pixel 0 199)" = 255,255,255 ] && [ "$(pixel 0 100)" = 0,0,0 ]; }
-# Holds KEY down until COMMAND succeeds, at most SECONDS seconds: a press that waits
-# for what it causes, however long a busy machine takes to see it (a press counts once).
+# The title screen: its picture, as the installed file has it, at two spots where neither the
+# loading text nor the race nor the pause screen looks so.
+title_pixel() {
+    MAGICK_THREAD_LIMIT=1 timeout 5 convert "$data/gfx/title.tga" -auto-orient \
+        -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/^0,0: (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1,\2,\3/p'
+}
+title_corner=$(title_pixel 0 199)
+title_middle=$(title_pixel 0 100)
+in_title() { [ "$(pixel 0 199)" = "$title_corner" ] && [ "$(pixel 0 100)" = "$title_middle" ] &&
+    ! in_race; }
+# Holds KEY down until COMMAND succeeds, at most SECONDS seconds: a press that waits for what it
+# causes, however long a busy machine takes to see it (a press counts once). A press that brings
+# nothing fails, naming itself: it is never made again.
 hold_until() { # hold_until KEY SECONDS COMMAND...
     key=$1 limit=$2
     shift 2
     xdotool windowfocus "$win" keydown "$key"
-    held=0
-    wait_for "$limit" "$@" || held=1
+    wait_for "$limit" "$@" || fail "the game did not see the press of $key: no $* within $limit s"
     xdotool keyup "$key"
-    # Up for as long as a press holds it, so that the game sees it let go and the next press
-    # of it counts as new.
-    sleep 0.12
-    return "$held"
+    # The key-up's own length, the input itself: the game, which reads the keys once a tick,
+    # sees the key let go, and the next press of it counts as new.
+    sleep 0.25
 }
 # The race clock at the right of the status strip moves on by a minute a second.
 clock() { pixels=$(MAGICK_THREAD_LIMIT=1 timeout 5 import -silent -window "$win" \
@@ -104,19 +114,17 @@ clock() { pixels=$(MAGICK_THREAD_LIMIT=1 timeout 5 import -silent -window "$win"
 clock_moved() { alive && before=$pixels && clock && [ "$pixels" != "$before" ]; }
 
 # The title is the loading text until its picture is read; ENTER waits for the race.
-hold_until Return 20 in_race || fail "ENTER on the title did not start a race"
+hold_until Return 20 in_race
 clock
 wait_for 10 clock_moved || fail "the race clock does not go on"
-hold_until Return 10 in_pause || fail "ENTER in the race did not pause it"
-# TAB ends the race, and its result is stored before the title comes back. A new press of TAB
-# then quits from the title, which does not see one made before it is back: a few tries.
+hold_until Return 10 in_pause
+# TAB ends the race, and its result is stored before the title comes back; the title counts
+# only a press it saw begin, so the next TAB waits for it.
 score=$folder/highscore.sav
 stored() { test -f "$score"; }
-hold_until Tab 10 stored || fail "no highscore.sav in the player's folder after the race"
-for _ in 1 2 3; do
-    hold_until Tab 4 ended && break
-done
-ended || fail "TAB on the title did not quit the game"
+hold_until Tab 10 stored
+wait_for 10 in_title || fail "the title did not come back after the race"
+hold_until Tab 10 ended
 status=0
 wait "$game_pid" || status=$?
 game_pid=""

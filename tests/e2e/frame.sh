@@ -1,6 +1,6 @@
 #!/bin/bash
 # The program frame as a player meets it: the window, the loading text, the close button, and
-# a start without a display (bad files: badfiles.sh).
+# a start without a display (bad files: badfiles_test.cpp).
 #   frame.sh GAME XCLOSE ASSETS CASE [WMINFO HOLDOPEN]
 # CASE: window | no-display
 # WMINFO: the helper that tells a window's class and icon (window only).

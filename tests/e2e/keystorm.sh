@@ -14,7 +14,7 @@ KEYS=(Up Down Left Right Control_L Alt_L Return Tab)
 
 # Lets go of every key. The X server keeps a key down until it is let go, whether or not the
 # game is there to see it, and a game started meanwhile would miss the next press of that key.
-release_all() { xdotool keyup "${KEYS[@]}" 2>/dev/null; }
+release_all() { key_up "${KEYS[@]}"; }
 
 # An end during the storm is the player quitting from the title: orderly, with nothing
 # reported. Starts the game again.
@@ -59,7 +59,7 @@ case_race_keys() {
                 chain+=(keydown "$k")
                 held[$k]=1
             fi
-            chain+=(sleep "0.0$((RANDOM % 10))")
+            chain+=(sleep "0.0$((RANDOM % 10))") # the storm's own rhythm
         done
         xdotool "${chain[@]}" 2>/dev/null
         actions=$((actions + 40))

@@ -32,11 +32,13 @@ WIN=
 STATUS=
 WATCHDOG=
 
-# How long a key stays down in a press, and up after it: long enough for the game to see it
-# between two of its ticks on a busy machine. A press that waits for its effect stays down
-# as long as that takes; the pause after its release lets the game see the key up before the
-# next press of it, which it would otherwise take for the same press held on.
+# How long a key stays down in a press, and up after it: the game reads the keys once a tick
+# (32 a second), so this is several ticks, room for a busy machine. The pause after a release
+# lets the game see the key up before the next press of it, which it would otherwise take for
+# the same press held on; it is the key-up itself, as a player's finger lifts, not a wait for
+# something the game does.
 KEY_HOLD=0.12
+KEY_GAP=0.25
 
 # The game shows its error reports with xmessage, which would wait for a click: the stand-in in
 # tests/bin records each text in $MESSAGES and returns at once.
@@ -161,30 +163,26 @@ wait_exit() {
 # A press as a player makes it: the key goes down, stays down, comes up.
 press() {
     xdotool windowfocus "$WIN" keydown "$1" || fail "xdotool could not press $1"
-    sleep "$KEY_HOLD"
-    xdotool keyup "$1" || fail "xdotool could not release $1"
-    sleep "$KEY_HOLD"
+    sleep "$KEY_HOLD" # the press's length, the input itself
+    key_up "$1"
+}
+
+# Lets KEY go, and keeps it up long enough for the game to see that before it is pressed again.
+key_up() { # key_up KEY...
+    xdotool keyup "$@" || fail "xdotool could not release $*"
+    sleep "$KEY_GAP" # the key-up's length, the input itself
 }
 
 # Holds KEY down until COMMAND succeeds, within SECONDS, then lets it go: a press that waits
 # for what it causes. The game counts a press once however long it is held, so a machine too
-# busy to look at the keys for a while only makes the press longer. A screen counts only the
-# presses it saw begin, though: one that went down as the screen came up is let go and made
-# again if nothing came of it in three seconds.
+# busy to look at the keys for a while only makes the press longer. A press that brings nothing
+# is a failure that names it: it is never made again.
 hold_until() { # hold_until KEY SECONDS COMMAND...
-    local key=$1 limit=$((${EPOCHREALTIME/./} + ${2%.*} * 1000000))
+    local key=$1 seconds=$2
     shift 2
-    while :; do
-        xdotool windowfocus "$WIN" keydown "$key" || fail "xdotool could not press $key"
-        poll 3 "$@" && break
-        xdotool keyup "$key" || fail "xdotool could not release $key"
-        sleep "$KEY_HOLD"
-        "$@" && return 0
-        [ "${EPOCHREALTIME/./}" -lt "$limit" ] || fail "pressing $key did not bring: $*"
-        log "pressing $key again: nothing came of it"
-    done
-    xdotool keyup "$key" || fail "xdotool could not release $key"
-    sleep "$KEY_HOLD"
+    xdotool windowfocus "$WIN" keydown "$key" || fail "xdotool could not press $key"
+    poll "$seconds" "$@" || fail "the game did not see the press of $key: no $* within $seconds s"
+    key_up "$key"
 }
 
 # The window's close button.

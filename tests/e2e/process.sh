@@ -1,10 +1,9 @@
 #!/bin/bash
-# What the world does to the running game: a FIFO where the best result should be, the
-# signals that end a session (logging out, Ctrl+C, kill), also in the game's first moments,
-# stops of half an hour and more, stops on the title and the pause screen, and the X server
-# going away.
+# What the world does to the running game: the signals that end a session (logging out,
+# Ctrl+C, kill), also in the game's first moments, stops of half an hour and more, stops on the
+# title and the pause screen, and the X server going away.
 #   process.sh GAME XCLOSE ASSETS CASE [CLOCKJUMP]
-# CASE: fifo | signals | early-signals | long-stop | stop-at-title | stop-at-pause | lost-display
+# CASE: signals | early-signals | long-stop | stop-at-title | stop-at-pause | lost-display
 # CLOCKJUMP: the preloadable library that moves the game's monotonic clock on at SIGUSR1.
 GAME=$1 XCLOSE=$2 ASSETS=$3 CLOCKJUMP=${5:-}
 # shellcheck source=SCRIPTDIR/lib.sh
@@ -17,22 +16,6 @@ saved_minutes() {
     local hours minutes
     read -r hours minutes <<<"$(read_highscore)"
     echo $((hours * 60 + minutes - 150))
-}
-
-# A FIFO named highscore.sav: opening it to read would wait for a writer for ever, before the
-# title is ever shown. The title comes, shows no best, and the FIFO is never written over.
-case_fifo() {
-    start_xvfb
-    use_assets
-    start_to_title no-best
-    close_and_expect_clean_exit
-    mkfifo "$RUN/highscore.sav"
-    start_to_title title
-    check "the title shows no best result" test "$(differ title no-best 0 0 319 199)" -eq 0
-    hold_until Return 10 shows race is_race
-    race_minutes 1 race
-    close_and_expect_clean_exit
-    check "highscore.sav is still the FIFO" test -p "$RUN/highscore.sav"
 }
 
 # SIGTERM in a race, SIGHUP on the pause screen and SIGINT on the title each end the game as
@@ -58,7 +41,6 @@ case_signals() {
         wait_exit 10
         check "SIG$signal on the $where ends the game with status 0 (was $STATUS)" test "$STATUS" -eq 0
         check "nothing was reported (got '$(cat "$MESSAGES")')" test ! -s "$MESSAGES"
-        check "no core was dumped" test -z "$(find "$RUN" -name 'core*')"
         if [ "$signal" = INT ]; then
             check "no race, no result" test ! -e "$RUN/highscore.sav"
         else
@@ -92,8 +74,8 @@ started_game() {
 }
 
 # A signal that ends the session may come at any moment of the start-up, while the library
-# connects to the X server: the game ends cleanly all the same, never by the signal itself and
-# never with a core. The moments are counted from the game's start (its exec).
+# connects to the X server: the game ends cleanly all the same, never by the signal itself (a
+# death by a signal, with a core or not, is no status 0). The moments are counted from the game's start (its exec).
 case_early_signals() {
     start_xvfb
     use_assets
@@ -103,7 +85,7 @@ case_early_signals() {
         delay=$(awk -v r="$run" 'BEGIN { printf "%.3f", (r % 30) / 1000 }')
         start_game
         started_game || fail "the game was not started within 5 seconds"
-        sleep "$delay"
+        sleep "$delay" # the moment of the start-up the signal comes at: the test itself
         handled=yes
         handles_term 2>/dev/null || handled=
         kill -TERM "$GAME_PID"
@@ -116,7 +98,6 @@ case_early_signals() {
     check "30 signals came once the game's code ran" test "$counted" -eq 30
     check "SIGTERM 0 to 29 ms after the start ends the game with status 0 ($failed of $counted did not:$statuses)" \
         test "$failed" -eq 0
-    check "no core was dumped" test -z "$(find "$RUN" -name 'core*')"
 }
 
 # Starts the game with its monotonic clock in the test's hand: each jump moves it on by
@@ -150,7 +131,7 @@ stop_for_long() { # stop_for_long [CMD...]
     kill -STOP "$GAME_PID"
     wait_for 5 stopped
     [ $# -eq 0 ] || "$@"
-    sleep 0.3
+    sleep 0.3 # the stop's own length: the test itself
     kill -CONT "$GAME_PID"
 }
 
@@ -201,7 +182,7 @@ press_enter() { xdotool windowfocus "$WIN" keydown Return || fail "xdotool could
 stop_holding_enter() {
     stop_for_long press_enter
     wait_for 10 shows race is_race
-    xdotool keyup Return || fail "xdotool could not release Return"
+    key_up Return
 }
 
 # The race that ENTER started at STARTED: paused at once, it must show the clock
@@ -216,21 +197,18 @@ expect_race_ran_only_itself() { # expect_race_ran_only_itself STARTED
         test $((dot * 9 / 2)) -le $((150 + raced + 5))
 }
 
-# A stop on the title with ENTER held: the race starts at 2:30, not 40 minutes on. Whether the
-# key or the ticks reach the game first after the stop is chance, so three times.
+# A stop on the title with ENTER held: the race starts at 2:30, not 40 minutes on. Which of the
+# key and the stop's ticks reaches the game first is the unit tests' to hold; this is the real
+# process, stopped and held.
 case_stop_at_title() {
     start_xvfb
     use_assets
     export CLOCKJUMP_SECONDS=40
     start_jumpable title
-    local started round
-    for round in 1 2 3; do
-        log "round $round"
-        started=$(now)
-        stop_holding_enter
-        expect_race_ran_only_itself "$started"
-        hold_until Tab 10 shows "title-$round" is_title
-    done
+    local started
+    started=$(now)
+    stop_holding_enter
+    expect_race_ran_only_itself "$started"
     close_and_expect_clean_exit
 }
 
@@ -250,7 +228,7 @@ case_stop_at_pause() {
 }
 
 # The X server goes away in the middle of a race: the game ends as the close button ends it,
-# its result offered to the best, with status 0 and no core.
+# its result offered to the best, with status 0 (never a death by a signal).
 case_lost_display() {
     start_xvfb
     use_assets
@@ -262,7 +240,6 @@ case_lost_display() {
     kill -KILL "$server"
     wait_exit 10
     check "losing the display ends the game with status 0 (was $STATUS)" test "$STATUS" -eq 0
-    check "no core was dumped" test -z "$(find "$RUN" -name 'core*')"
     check "the race's result was saved" test -f "$RUN/highscore.sav"
     local raced
     raced=$(saved_minutes)
@@ -271,7 +248,6 @@ case_lost_display() {
 }
 
 case ${4:-} in
-fifo) case_fifo ;;
 signals) case_signals ;;
 early-signals) case_early_signals ;;
 long-stop) case_long_stop ;;
