@@ -229,7 +229,7 @@ void racesInOneProcess(benchmark::State& state) {
             raceState race;
             loadRace(race);
             resetRace(race);
-            for (int tick = 0; run && tick < ticksPerRace; ++tick, ++ticks) {
+            for (int tick = 0; run && tick < ticksPerRace(); ++tick, ++ticks) {
                 raceTick(race);
                 if (tick % 16 == 0)
                     drawRace(race);
