@@ -24,26 +24,30 @@ static mode_t modeOf(int flags, va_list args) {
     return flags & (O_CREAT | O_TMPFILE) ? va_arg(args, mode_t) : 0;
 }
 
+typedef int (*openFunction)(const char*, int, ...);
+
+static int openHeld(openFunction* real, const char* name, const char* path, int flags,
+                    mode_t mode) {
+    if (!*real)
+        *real = (openFunction)dlsym(RTLD_NEXT, name);
+    holdIfNamed(path);
+    return (*real)(path, flags, mode);
+}
+
 int open(const char* path, int flags, ...) {
-    static int (*real)(const char*, int, ...);
-    if (!real)
-        real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open");
+    static openFunction real;
     va_list args;
     va_start(args, flags);
     const mode_t mode = modeOf(flags, args);
     va_end(args);
-    holdIfNamed(path);
-    return real(path, flags, mode);
+    return openHeld(&real, "open", path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-    static int (*real)(const char*, int, ...);
-    if (!real)
-        real = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, "open64");
+    static openFunction real;
     va_list args;
     va_start(args, flags);
     const mode_t mode = modeOf(flags, args);
     va_end(args);
-    holdIfNamed(path);
-    return real(path, flags, mode);
+    return openHeld(&real, "open64", path, flags, mode);
 }
