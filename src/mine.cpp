@@ -1,5 +1,7 @@
 #include "mine.h"
 
+#include "layout.h"
+
 BITMAP* minegfx = nullptr;
 BITMAP* mineExplosion = nullptr;
 sound mineExplosionSfx;
@@ -12,7 +14,7 @@ static const int mineDamage = 16;
 
 mine::mine() {
     loadShared(mineFiles);
-    enter(SCREEN_W - minegfx->w, minegfx);
+    enter(screenW - minegfx->w, minegfx);
 }
 
 void releaseMineFiles() {

@@ -1,5 +1,7 @@
 #include "stone.h"
 
+#include "layout.h"
+
 BITMAP* gfx = nullptr;
 
 static const sharedFile stoneFiles[] = {{gfx, "gfx/stone.tga"}};
@@ -8,7 +10,7 @@ static const int stoneDamage = 4;
 
 stone::stone() {
     loadShared(stoneFiles);
-    enter(SCREEN_W - gfx->w, gfx);
+    enter(screenW - gfx->w, gfx);
 }
 
 void releaseStoneFiles() {
