@@ -123,24 +123,49 @@ void closeFunc() {
 }
 
 // Where the frame sits on the screen and how much it is enlarged; the window's own size at
-// first, and nothing but show() reads them.
+// first, and nothing but show() reads them. An enlarged frame is made in memory first: the
+// library copies a whole bitmap to the window far faster than it stretches onto it.
 static int frameScale = 1;
 static int frameX = 0;
 static int frameY = 0;
+static BITMAP* enlarged = nullptr;
 
 void placeFrame(int scale, int x, int y) {
     frameScale = scale;
     frameX = x;
     frameY = y;
+    if (enlarged)
+        destroy_bitmap(enlarged);
+    enlarged = scale == 1 ? nullptr : create_bitmap(screenW * scale, screenH * scale);
+    if (scale != 1 && !enlarged)
+        error::create();
 }
 
-// A whole factor makes stretch_blit copy each pixel into an exact block, with no smoothing.
+// Each pixel into a block of SCALE by SCALE, with no smoothing: the first row of a block pixel
+// by pixel, the others copies of it, several times faster than the library's stretch_blit.
+static void enlarge(BITMAP* from, BITMAP* to, int scale) {
+    if (bitmap_color_depth(from) != 16) {
+        stretch_blit(from, to, 0, 0, from->w, from->h, 0, 0, to->w, to->h);
+        return;
+    }
+    const size_t rowBytes = static_cast<size_t>(to->w) * sizeof(std::uint16_t);
+    for (int y = 0; y < from->h; ++y) {
+        const auto* in = reinterpret_cast<const std::uint16_t*>(from->line[y]);
+        auto* out = reinterpret_cast<std::uint16_t*>(to->line[y * scale]);
+        for (int x = 0; x < from->w; ++x)
+            out = std::fill_n(out, scale, in[x]);
+        for (int k = 1; k < scale; ++k)
+            std::memcpy(to->line[y * scale + k], to->line[y * scale], rowBytes);
+    }
+}
+
 void show() {
-    if (frameScale == 1)
+    if (!enlarged) {
         blit(global::dbuffer, screen, 0, 0, frameX, frameY, screenW, screenH);
-    else
-        stretch_blit(global::dbuffer, screen, 0, 0, screenW, screenH, frameX, frameY,
-                     screenW * frameScale, screenH * frameScale);
+        return;
+    }
+    enlarge(global::dbuffer, enlarged, frameScale);
+    blit(enlarged, screen, 0, 0, frameX, frameY, enlarged->w, enlarged->h);
 }
 
 const char* const optionsHelp =
@@ -249,7 +274,7 @@ static void askFullScreen() {
 
 // The window the options ask for, and the frame placed in it. The picture is enlarged by a
 // whole factor only, so every pixel stays square and sharp.
-static void openWindow(const windowOptions& options) {
+void openWindow(const windowOptions& options) {
     int desktopW = 0;
     int desktopH = 0;
     const bool known = get_desktop_resolution(&desktopW, &desktopH) == 0;
@@ -430,6 +455,7 @@ void init(const windowOptions& options) {
 }
 
 void uninit() {
+    placeFrame(1, 0, 0);
     destroy_bitmap(global::dbuffer);
 }
 

@@ -16,6 +16,8 @@ bool parseOptions(int argc, char** argv, windowOptions& options, bool& help, std
 extern const char* const optionsHelp;
 // The largest whole scale at which the 320 by 200 frame fits in WIDTH by HEIGHT; 1 at least.
 int fittingScale(int width, int height);
+// Opens the window the options ask for (again, if one is open) and places the frame in it.
+void openWindow(const windowOptions& options);
 // show() puts the frame enlarged SCALE times with its top left corner at X, Y.
 void placeFrame(int scale, int x, int y);
 // Whether ALSA's default device, opened in a child process, answers within SECONDS.
