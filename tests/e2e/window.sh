@@ -1,9 +1,9 @@
 #!/bin/bash
 # The window's options on a desktop of today (a 1920x1080 screen): the frame enlarged by a whole
-# factor, exactly, in a larger window or on the whole display; bad options; and a start that
-# does not wait for a sound device that never answers.
+# factor, exactly, in a larger window or on the whole display; a race under XWayland; bad
+# options; and a start that does not wait for a sound device that never answers.
 #   window.sh GAME XCLOSE ASSETS CASE
-# CASE: scale | fullscreen | options | silent-sound
+# CASE: scale | fullscreen | xwayland | options | silent-sound
 GAME=$1 XCLOSE=$2 ASSETS=$3
 # shellcheck source=SCRIPTDIR/lib.sh
 . "$(dirname "$0")/lib.sh"
@@ -64,6 +64,42 @@ case_fullscreen() {
     close_and_expect_clean_exit
 }
 
+# Weston with its X11 backend in the test's Xvfb, and XWayland in Weston: DISPLAY becomes
+# XWayland's. Weston's headless backend would give the game's window no keyboard focus.
+start_xwayland() {
+    start_xvfb
+    export XDG_RUNTIME_DIR=$WORK/runtime
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    # Ended with the test; SIGTERM lets it remove XWayland's socket and lock file.
+    setpriv --pdeathsig TERM weston --backend=x11-backend.so --xwayland --use-pixman \
+        --width=1280 --height=800 --socket=gravelmoth --idle-time=0 --log="$WORK/weston.log" \
+        </dev/null >/dev/null 2>&1 &
+    WESTON=$!
+    wait_for 20 grep -q "xserver listening on display" "$WORK/weston.log"
+    DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$WORK/weston.log")
+    log "XWayland on $DISPLAY"
+}
+
+stop_xwayland() {
+    kill "$WESTON"
+    wait "$WESTON" 2>/dev/null
+}
+
+# A race played under XWayland: the keys reach the game, the race runs, pauses and
+# quits back to the title, and the window closes cleanly.
+case_xwayland() {
+    start_xwayland
+    use_assets
+    start_to_title title
+    hold_until Return 10 shows race is_race
+    race_minutes 2 race
+    hold_until Return 10 shows pause is_pause
+    hold_until Tab 10 shows back is_title
+    check "the race's result was kept" test -f "$RUN/highscore.sav"
+    close_and_expect_clean_exit
+    stop_xwayland
+}
+
 # Bad options end the game with status 2 and one line on stderr before it needs a display;
 # --help names every option, and the man page describes each of them.
 case_options() {
@@ -78,10 +114,10 @@ case_options() {
     done
     env -u DISPLAY "$GAME" --help >"$WORK/help" || fail "--help fails"
     local option
-    for option in $(grep -o -- '--[a-z]*' "$WORK/help" | sort -u); do
+    while read -r option; do
         check "the man page describes $option" grep -q "^\.B[I]* ${option//-/\\\\-}" \
             "$ASSETS/linux/gravelmoth.6"
-    done
+    done < <(grep -o -- '--[a-z]*' "$WORK/help" | sort -u)
 }
 
 # ALSA's default device writes into a FIFO that no one reads: opening it never returns. The game
@@ -101,6 +137,7 @@ case_silent_sound() {
 case ${4:-} in
 scale) case_scale ;;
 fullscreen) case_fullscreen ;;
+xwayland) case_xwayland ;;
 options) case_options ;;
 silent-sound) case_silent_sound ;;
 *) fail "unknown case '${4:-}'" ;;
