@@ -169,7 +169,7 @@ void show() {
 }
 
 const char* const optionsHelp =
-    "Usage: gravelmoth [--scale N | --scale auto | --fullscreen]\n"
+    "Usage: gravelmoth [--scale N | --scale auto | --fullscreen | --help]\n"
     "Races a car through a day against stones, mines, cars and robots.\n"
     "\n"
     "  --scale N      a window N times 320 by 200, N from 1 to 8\n"
@@ -196,6 +196,9 @@ static bool readScale(const std::string& text, windowOptions& options, std::stri
     return false;
 }
 
+// --scale and its number in one word.
+static const char* const scaleJoined = "--scale=";
+
 bool parseOptions(int argc, char** argv, windowOptions& options, bool& help, std::string& error) {
     options = windowOptions();
     help = false;
@@ -206,13 +209,14 @@ bool parseOptions(int argc, char** argv, windowOptions& options, bool& help, std
             help = true;
         } else if (option == "--fullscreen") {
             options.fullscreen = true;
-        } else if (option == "--scale" || option.rfind("--scale=", 0) == 0) {
+        } else if (option == "--scale" || option.rfind(scaleJoined, 0) == 0) {
             const bool joined = option != "--scale";
             if (!joined && i + 1 == argc) {
                 error = "--scale needs a number from 1 to 8 or auto";
                 return false;
             }
-            if (!readScale(joined ? option.substr(8) : argv[++i], options, error))
+            if (!readScale(joined ? option.substr(std::strlen(scaleJoined)) : argv[++i], options,
+                           error))
                 return false;
             scaled = true;
         } else {
