@@ -15,6 +15,12 @@ window_size() {
     xwininfo -id "$WIN" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
 }
 
+# Where the window's top left corner is on the screen, "X,Y".
+window_corner() {
+    xwininfo -id "$WIN" | awk '/Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+        END { print x "," y }'
+}
+
 # Whether a screenshot of the whole window equals the picture EXPECTED.png, pixel for pixel.
 shows_exactly() { # shows_exactly NAME EXPECTED
     running || fail "the game ended while waiting for $1"
@@ -86,7 +92,7 @@ stop_xwayland() {
 }
 
 # A race played under XWayland: the keys reach the game, the race runs, pauses and
-# quits back to the title, and the window closes cleanly.
+# quits back to the title, and the window closes cleanly. Then the game full screen there.
 case_xwayland() {
     start_xwayland
     use_assets
@@ -96,6 +102,12 @@ case_xwayland() {
     hold_until Return 10 shows pause is_pause
     hold_until Tab 10 shows back is_title
     check "the race's result was kept" test -f "$RUN/highscore.sav"
+    close_and_expect_clean_exit
+    # Full screen on Weston's 1280 by 800 output: the title 4 times, edge to edge.
+    convert "$SHOTS/back.png" -scale 400% "$SHOTS/full.png"
+    expect_window 1280x800 full --fullscreen
+    check "Weston shows it full screen, at the output's corner (was $(window_corner))" \
+        test "$(window_corner)" = "0,0"
     close_and_expect_clean_exit
     stop_xwayland
 }
