@@ -306,7 +306,7 @@ void openWindow(const windowOptions& options) {
 // writing to a FIFO no one reads. The library's start would hang with it, before any window. So
 // a child process opens the device first, before the library starts threads of its own; when it
 // has not answered in this time the game plays silently.
-static const double soundAnswerSeconds = 1.0;
+static const double soundAnswerSeconds = 2.0;
 
 // What the library's ALSA driver asks first: the default device, opened for playback and set
 // up for the mix. libasound is the library's own, loaded only in the child.
