@@ -16,6 +16,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -327,10 +328,15 @@ static void openDefaultSound() {
 }
 
 bool soundAnswers(double seconds) {
+    const pid_t game = getpid();
     const pid_t child = fork();
     if (child < 0)
         return false;
     if (child == 0) {
+        // A device that never answers would keep the child forever once the game is gone.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != game)
+            _exit(0);
         // ALSA's complaints are the library's to print, once.
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDERR_FILENO);
