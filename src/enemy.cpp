@@ -33,7 +33,7 @@ int randomBelow(int range) {
 }
 
 int randomRow(int imageH) {
-    return randomBelow(SCREEN_H - (imageH >> 1) - statusStripRows);
+    return randomBelow(screenH - (imageH >> 1) - statusStripRows);
 }
 
 void loadShared(const sharedFile* files, std::size_t count) {

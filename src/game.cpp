@@ -90,7 +90,7 @@ static void steerCar(raceState& race) {
     if (key[KEY_UP] && halfCarH < race.carY)
         race.carY -= 2;
     // The car may reach down to the row above the status strip.
-    if (key[KEY_DOWN] && race.carY < SCREEN_H - halfCarH - (statusStripRows - 1))
+    if (key[KEY_DOWN] && race.carY < screenH - halfCarH - (statusStripRows - 1))
         race.carY += 2;
     if (keyStates[KEY_LEFT] && race.speed >= -1)
         --race.speed;
@@ -104,8 +104,8 @@ static void moveCar(raceState& race) {
         race.carX = 0;
         race.speed = 0;
     }
-    if (race.carX > SCREEN_W - race.car->w) {
-        race.carX = SCREEN_W - race.car->w;
+    if (race.carX > screenW - race.car->w) {
+        race.carX = screenW - race.car->w;
         race.speed = 0;
     }
 }
@@ -168,7 +168,7 @@ void drawRace(raceState& race) {
     if (race.reload == reloadTicks)
         blit(race.explosion, buffer, 0, 0, race.shotRight ? race.carX + carW : race.carX - carW,
              carTop, carW, carH);
-    drawStatusStrip(buffer, SCREEN_H - statusStripRows, race.damage, race.reload != 0, race.hours,
+    drawStatusStrip(buffer, screenH - statusStripRows, race.damage, race.reload != 0, race.hours,
                     race.minutes);
 }
 
@@ -256,13 +256,13 @@ void releaseEnemyFiles() {
 dayProgress progressOf(int ticks, int minutes, int hours) {
     const int sinceMidnight = ticks + ticksPerMinute * (minutes + 60 * hours);
     const double fraction = static_cast<double>(sinceMidnight) / ticksPerDay;
-    return {static_cast<int>(fraction * 100), static_cast<int>(fraction * SCREEN_W)};
+    return {static_cast<int>(fraction * 100), static_cast<int>(fraction * screenW)};
 }
 
 void drawProgress(const dayProgress& day, int blink, int minutes, int hours) {
     BITMAP* buffer = global::dbuffer;
-    const int w = SCREEN_W;
-    const int h = SCREEN_H;
+    const int w = screenW;
+    const int h = screenH;
     clear_to_color(buffer, colors::white);
     hline(buffer, 0, h >> 1, w - 1, colors::black);
     circlefill(buffer, day.dotX, h >> 1, 4, blink < 0 ? colors::dgray : colors::lgray);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "game.h"
+#include "layout.h"
 #include "tools.h"
 
 #include <allegro.h>
@@ -15,10 +16,10 @@ const int reloadTicks = 112;
 
 // The values every race starts with; resetRace() gives them back.
 struct raceStart {
-    int carX = 0;             // left edge of the car
-    int carY = SCREEN_H >> 1; // centre row of the car
-    int speed = 0;            // -2 .. 2 columns per tick
-    int lastSpeed = 0;        // speed at the end of the previous tick
+    int carX = 0;            // left edge of the car
+    int carY = screenH >> 1; // centre row of the car
+    int speed = 0;           // -2 .. 2 columns per tick
+    int lastSpeed = 0;       // speed at the end of the previous tick
     int damage = 0;
     int maxDamage = healthPoints;
     int ticks = 0; // ticks run in the current race minute

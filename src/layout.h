@@ -2,6 +2,10 @@
 // pictures they make leave room for what the game draws on them.
 #pragma once
 
+// The size of every frame the game draws, whatever the size of the window that shows it.
+const int screenW = 320;
+const int screenH = 200;
+
 // Rows at the bottom of the race screen that hold the health bar, "Reloading" and the clock.
 const int statusStripRows = 9;
 

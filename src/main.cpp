@@ -7,14 +7,18 @@
 #include "layout.h"
 #include "tools.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <allegro.h>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <xalleg.h>
 
@@ -120,8 +124,237 @@ void closeFunc() {
     global::exit = true;
 }
 
+// Where the frame sits on the screen and how much it is enlarged; the window's own size at
+// first, and nothing but show() reads them. An enlarged frame is made in memory first: the
+// library copies a whole bitmap to the window far faster than it stretches onto it.
+static int frameScale = 1;
+static int frameX = 0;
+static int frameY = 0;
+static BITMAP* enlarged = nullptr;
+
+void placeFrame(int scale, int x, int y) {
+    frameScale = scale;
+    frameX = x;
+    frameY = y;
+    if (enlarged)
+        destroy_bitmap(enlarged);
+    enlarged = scale == 1 ? nullptr : create_bitmap(screenW * scale, screenH * scale);
+    if (scale != 1 && !enlarged)
+        error::create();
+}
+
+// Each pixel into a block of SCALE by SCALE, with no smoothing: the first row of a block pixel
+// by pixel, the others copies of it, several times faster than the library's stretch_blit.
+static void enlarge(BITMAP* from, BITMAP* to, int scale) {
+    if (bitmap_color_depth(from) != 16) {
+        stretch_blit(from, to, 0, 0, from->w, from->h, 0, 0, to->w, to->h);
+        return;
+    }
+    const size_t rowBytes = static_cast<size_t>(to->w) * sizeof(std::uint16_t);
+    for (int y = 0; y < from->h; ++y) {
+        const auto* in = reinterpret_cast<const std::uint16_t*>(from->line[y]);
+        auto* out = reinterpret_cast<std::uint16_t*>(to->line[y * scale]);
+        for (int x = 0; x < from->w; ++x)
+            out = std::fill_n(out, scale, in[x]);
+        for (int k = 1; k < scale; ++k)
+            std::memcpy(to->line[y * scale + k], to->line[y * scale], rowBytes);
+    }
+}
+
 void show() {
-    blit(global::dbuffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    if (!enlarged) {
+        blit(global::dbuffer, screen, 0, 0, frameX, frameY, screenW, screenH);
+        return;
+    }
+    enlarge(global::dbuffer, enlarged, frameScale);
+    blit(enlarged, screen, 0, 0, frameX, frameY, enlarged->w, enlarged->h);
+}
+
+const char* const optionsHelp =
+    "Usage: gravelmoth [--scale N | --scale auto | --fullscreen | --help]\n"
+    "Races a car through a day against stones, mines, cars and robots.\n"
+    "\n"
+    "  --scale N      a window N times 320 by 200, N from 1 to 8\n"
+    "  --scale auto   the largest such window within 80 % of the desktop\n"
+    "  --fullscreen   the whole display, the picture enlarged as far as it fits, on black\n"
+    "  --help         print this help and exit\n"
+    "\n"
+    "Without an option the window is 320 by 200.\n";
+
+static const int largestScale = 8;
+
+// The scale named after --scale: a whole number from 1 to 8, or auto.
+static bool readScale(const std::string& text, windowOptions& options, std::string& error) {
+    if (text == "auto") {
+        options.autoScale = true;
+        return true;
+    }
+    const bool digits = text.size() == 1 && text[0] >= '1' && text[0] <= '0' + largestScale;
+    if (digits) {
+        options.scale = text[0] - '0';
+        return true;
+    }
+    error = "--scale takes a whole number from 1 to 8 or auto, not '" + text + "'";
+    return false;
+}
+
+// --scale and its number in one word.
+static const char* const scaleJoined = "--scale=";
+
+bool parseOptions(int argc, char** argv, windowOptions& options, bool& help, std::string& error) {
+    options = windowOptions();
+    help = false;
+    bool scaled = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help") {
+            help = true;
+        } else if (option == "--fullscreen") {
+            options.fullscreen = true;
+        } else if (option == "--scale" || option.rfind(scaleJoined, 0) == 0) {
+            const bool joined = option != "--scale";
+            if (!joined && i + 1 == argc) {
+                error = "--scale needs a number from 1 to 8 or auto";
+                return false;
+            }
+            if (!readScale(joined ? option.substr(std::strlen(scaleJoined)) : argv[++i], options,
+                           error))
+                return false;
+            scaled = true;
+        } else {
+            error = "unknown option '" + option + "' (see gravelmoth --help)";
+            return false;
+        }
+    }
+    if (scaled && options.fullscreen) {
+        error = "--scale and --fullscreen cannot be used together";
+        return false;
+    }
+    return true;
+}
+
+int fittingScale(int width, int height) {
+    return std::max(1, std::min(width / screenW, height / screenH));
+}
+
+// The library draws in a child of the window the window manager sees.
+static Window topLevel(Display* display, Window window) {
+    for (;;) {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, window, &root, &parent, &children, &count))
+            return window;
+        if (children)
+            XFree(children);
+        if (parent == root || parent == 0)
+            return window;
+        window = parent;
+    }
+}
+
+// On a window the size of the display, with no mode change: the request a window manager takes,
+// and the state itself, which stands where there is none to take it (a bare X server).
+static void askFullScreen() {
+    XLOCK();
+    Display* display = _xwin.display;
+    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    const Window window = topLevel(display, _xwin.window);
+    XChangeProperty(display, window, state, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&fullscreen), 1);
+    XEvent request = {};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = window;
+    request.xclient.message_type = state;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = 1; // add
+    request.xclient.data.l[1] = static_cast<long>(fullscreen);
+    request.xclient.data.l[3] = 1; // from an application
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    XFlush(display);
+    XUNLOCK();
+}
+
+// The window the options ask for, and the frame placed in it. The picture is enlarged by a
+// whole factor only, so every pixel stays square and sharp.
+void openWindow(const windowOptions& options) {
+    int desktopW = 0;
+    int desktopH = 0;
+    const bool known = get_desktop_resolution(&desktopW, &desktopH) == 0;
+    int scale = options.scale;
+    if (options.autoScale)
+        // Room is left for the desktop's panels and the window's frame.
+        scale =
+            known ? std::min(largestScale, fittingScale(desktopW * 4 / 5, desktopH * 4 / 5)) : 1;
+    int width = screenW * scale;
+    int height = screenH * scale;
+    if (options.fullscreen && known) {
+        scale = fittingScale(desktopW, desktopH);
+        width = desktopW;
+        height = desktopH;
+    }
+    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, width, height, 0, 0) < 0)
+        error::graphicMode();
+    placeFrame(scale, (width - screenW * scale) / 2, (height - screenH * scale) / 2);
+    if (options.fullscreen && known)
+        askFullScreen();
+}
+
+// ALSA's default device can block whoever opens it: a sound server that cannot be reached
+// (PipeWire's plugin without its server waits on a session bus that never comes), a file plugin
+// writing to a FIFO no one reads. The library's start would hang with it, before any window. So
+// a child process opens the device first, before the library starts threads of its own; when it
+// has not answered in this time the game plays silently.
+static const double soundAnswerSeconds = 2.0;
+
+// What the library's ALSA driver asks first: the default device, opened for playback and set
+// up for the mix. libasound is the library's own, loaded only in the child.
+static void openDefaultSound() {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW);
+    if (!alsa)
+        return;
+    using openPcm = int (*)(void**, const char*, int, int);
+    using setParams = int (*)(void*, int, int, unsigned, unsigned, int, unsigned);
+    const auto pcmOpen = reinterpret_cast<openPcm>(dlsym(alsa, "snd_pcm_open"));
+    const auto pcmSetParams = reinterpret_cast<setParams>(dlsym(alsa, "snd_pcm_set_params"));
+    void* pcm = nullptr;
+    // SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK, SND_PCM_FORMAT_S16_LE and
+    // SND_PCM_ACCESS_RW_INTERLEAVED, from alsa/pcm.h.
+    const int playback = 0, nonblocking = 1, s16 = 2, interleaved = 3;
+    if (pcmOpen && pcmOpen(&pcm, "default", playback, nonblocking) == 0 && pcmSetParams)
+        pcmSetParams(pcm, s16, interleaved, 2, 44100, 1, 100000);
+}
+
+bool soundAnswers(double seconds) {
+    const pid_t game = getpid();
+    const pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        // A device that never answers would keep the child forever once the game is gone.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != game)
+            _exit(0);
+        // ALSA's complaints are the library's to print, once.
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDERR_FILENO);
+        openDefaultSound();
+        _exit(0);
+    }
+    const double until = monotonicSeconds() + seconds;
+    int status = 0;
+    pid_t done = 0;
+    while ((done = waitpid(child, &status, WNOHANG)) == 0 && monotonicSeconds() < until)
+        usleep(5000);
+    if (done == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    // A plugin that crashed the child would crash the game too.
+    return done == child && WIFEXITED(status);
 }
 
 // The window's icon, made with the others by the asset generator. The library declares the
@@ -196,9 +429,12 @@ static int displayLost(Display*) {
 // would end the game at once, with a core if one came while it connects to the display. The
 // threads the library starts meanwhile keep them blocked, so they reach the game's own thread,
 // where they are let through once the start-up is done.
-void init() {
+void init(const windowOptions& options) {
     const sigset_t ends = endSignals();
     pthread_sigmask(SIG_BLOCK, &ends, nullptr);
+    const bool sound = soundAnswers(soundAnswerSeconds);
+    if (!sound)
+        std::fputs("gravelmoth: the sound device did not answer; playing without sound\n", stderr);
     startLibrary();
     // Cleared before a signal can set it.
     global::exit = false;
@@ -208,18 +444,18 @@ void init() {
         error::timer();
     if (install_keyboard() < 0)
         error::keyboard();
-    if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr) < 0)
+    if (sound ? install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, nullptr) < 0
+              : install_sound(DIGI_NONE, MIDI_NONE, nullptr) < 0)
         error::soundDriver();
     set_window_title(windowTitle);
     set_color_depth(16);
-    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 320, 200, 0, 0) < 0)
-        error::graphicMode();
-    global::dbuffer = create_bitmap(SCREEN_W, SCREEN_H);
+    openWindow(options);
+    global::dbuffer = create_bitmap(screenW, screenH);
     if (!global::dbuffer)
         error::create();
     clear_bitmap(global::dbuffer);
-    textout_centre_ex(global::dbuffer, font, "Loading engine, please wait...", SCREEN_W / 2,
-                      SCREEN_H / 2, makecol(255, 255, 255), -1);
+    textout_centre_ex(global::dbuffer, font, "Loading engine, please wait...", screenW / 2,
+                      screenH / 2, makecol(255, 255, 255), -1);
     show();
     startTicks();
     set_uformat(U_ASCII);
@@ -230,6 +466,7 @@ void init() {
 }
 
 void uninit() {
+    placeFrame(1, 0, 0);
     destroy_bitmap(global::dbuffer);
 }
 
@@ -254,7 +491,7 @@ BITMAP* titlePicture() {
 // The frame is drawn also on the tick that decides.
 int titleTick(BITMAP* picture) {
     const int decision = titleDecision();
-    blit(picture, global::dbuffer, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    blit(picture, global::dbuffer, 0, 0, 0, 0, screenW, screenH);
     show();
     clear_bitmap(global::dbuffer);
     return decision;
@@ -517,8 +754,19 @@ void updateHighscore(returnStruct* result) {
         close(lock);
 }
 
-int main(int, char**) {
-    init();
+int main(int argc, char** argv) {
+    windowOptions options;
+    bool help = false;
+    std::string problem;
+    if (!parseOptions(argc, argv, options, help, problem)) {
+        std::fprintf(stderr, "gravelmoth: %s\n", problem.c_str());
+        return 2;
+    }
+    if (help) {
+        std::fputs(optionsHelp, stdout);
+        return 0;
+    }
+    init(options);
     while (title() == 1 && !global::exit) {
         returnStruct* result = game();
         updateHighscore(result);

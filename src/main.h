@@ -13,9 +13,16 @@ inline constexpr char windowTitle[] = "Gravelmoth - Tarnwick";
 // Ticks not yet processed: the library's timer thread adds, the screen loops take away.
 extern std::atomic<int> timerCounter;
 
-void init();
+// How the 320 by 200 picture reaches the display; the defaults are the game's own window.
+struct windowOptions {
+    int scale = 1;           // each pixel a scale by scale block
+    bool autoScale = false;  // the largest scale whose window fits the desktop comfortably
+    bool fullscreen = false; // the whole display, the picture centred on black
+};
+
+void init(const windowOptions& options = {});
 void uninit();
-// Copies the whole double buffer to the screen.
+// Copies the whole double buffer to the screen, enlarged as the window options asked.
 void show();
 void closeFunc();
 void timerCounterUpdater();

@@ -3,7 +3,25 @@
 // the best result, so that tests can drive them one by one. The rest of the game needs only main.h.
 #pragma once
 
+#include "main.h"
+
 #include <allegro.h>
+
+#include <string>
+
+// The command line's options; false, with a one-line reason, for an unknown option or a bad
+// scale. HELP is set by --help.
+bool parseOptions(int argc, char** argv, windowOptions& options, bool& help, std::string& error);
+// What --help prints: every option, once.
+extern const char* const optionsHelp;
+// The largest whole scale at which the 320 by 200 frame fits in WIDTH by HEIGHT; 1 at least.
+int fittingScale(int width, int height);
+// Opens the window the options ask for (again, if one is open) and places the frame in it.
+void openWindow(const windowOptions& options);
+// show() puts the frame enlarged SCALE times with its top left corner at X, Y.
+void placeFrame(int scale, int x, int y);
+// Whether ALSA's default device, opened in a child process, answers within SECONDS.
+bool soundAnswers(double seconds);
 
 // The title picture, loaded afresh, with the stored best printed on it; the caller frees it.
 BITMAP* titlePicture();

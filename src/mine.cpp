@@ -1,5 +1,7 @@
 #include "mine.h"
 
+#include "layout.h"
+
 BITMAP* minegfx = nullptr;
 BITMAP* mineExplosion = nullptr;
 sound mineExplosionSfx;
@@ -10,7 +12,7 @@ const sharedFile mineFiles[] = {{minegfx, "gfx/mine.tga"},
 
 mine::mine() {
     loadShared(mineFiles);
-    enter(SCREEN_W - minegfx->w, minegfx);
+    enter(screenW - minegfx->w, minegfx);
 }
 
 int mine::move(int carX, int carY, int carW, int carH) {

@@ -1,5 +1,7 @@
 #include "robot.h"
 
+#include "layout.h"
+
 #include <cstdlib>
 
 BITMAP* robotgfx = nullptr;
@@ -22,7 +24,7 @@ static int randomDirection() {
 
 robot::robot() {
     loadShared(robotFiles);
-    robotX = randomBelow(SCREEN_W - robotgfx->w);
+    robotX = randomBelow(screenW - robotgfx->w);
     x = -1;
     y = -1;
     robotY = -(robotgfx->h >> 1);
@@ -51,8 +53,8 @@ void robot::moveBody() {
     robotX += direction;
     if (robotX < 0)
         robotX = 0;
-    if (robotX >= SCREEN_W - robotgfx->w)
-        robotX = SCREEN_W - robotgfx->w - 1;
+    if (robotX >= screenW - robotgfx->w)
+        robotX = screenW - robotgfx->w - 1;
     if (stayTicks % shotInterval == 0) {
         robotshoot.play(0, robotShotVolume, 127, 1000);
         // A new bullet replaces one still in flight.

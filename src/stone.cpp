@@ -1,12 +1,14 @@
 #include "stone.h"
 
+#include "layout.h"
+
 BITMAP* gfx = nullptr;
 
 const sharedFile stoneFiles[] = {{gfx, "gfx/stone.tga"}};
 
 stone::stone() {
     loadShared(stoneFiles);
-    enter(SCREEN_W - gfx->w, gfx);
+    enter(screenW - gfx->w, gfx);
 }
 
 // The stone slides on after its strike, harmless.

@@ -41,7 +41,8 @@ done <"$tmp/listed"
 desktop=$root$datadir/applications/gravelmoth.desktop
 [ -f "$desktop" ] || fail "no desktop entry"
 grep -qx 'Categories=Game;ArcadeGame;' "$desktop" || fail "desktop entry is not in Game;ArcadeGame;"
-grep -qx 'Exec=gravelmoth' "$desktop" || fail "desktop entry does not start the launcher"
+grep -qx 'Exec=gravelmoth --scale auto' "$desktop" || fail "desktop entry does not start the launcher"
+grep -qx 'Exec=gravelmoth --fullscreen' "$desktop" || fail "desktop entry offers no full-screen action"
 grep -qx 'Icon=gravelmoth' "$desktop" || fail "desktop entry does not name the icon"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the desktop entry"

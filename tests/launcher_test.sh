@@ -22,6 +22,7 @@ data=$(readlink -f "$root$gamedatadir")
 cat >"$root$gamelibdir/gravelmoth" <<'EOF'
 #!/bin/sh
 pwd >>"$STARTED"
+printf '[%s]' "$@" >"$STARTED.options"
 EOF
 # Error messages in a window are noted instead of shown, by the stand-in xmessage.
 STARTED=$tmp/started SHOWN=$tmp/shown
@@ -65,6 +66,11 @@ mkdir "$tmp/home" "$tmp/cwd"
 [ "$(cat "$STARTED")" = "$tmp/home/.local/share/gravelmoth" ] || fail "relative XDG_DATA_HOME: started in $(cat "$STARTED")"
 [ -z "$(ls -A "$tmp/cwd")" ] || fail "relative XDG_DATA_HOME: made $(ls -A "$tmp/cwd")"
 expect_folder "$tmp/home/.local/share/gravelmoth" "relative XDG_DATA_HOME"
+
+# The options reach the game as they were given, one by one (the desktop entry's size).
+(cd "$tmp/cwd" && HOME=$tmp/home "$launcher" --scale auto 'two words') || fail "with options"
+[ "$(cat "$STARTED.options")" = "[--scale][auto][two words]" ] ||
+    fail "the game was given $(cat "$STARTED.options")"
 
 # Without a usable HOME, or where the folder cannot be made, the launcher says so on stderr
 # and, with a display, in a window, and starts nothing.

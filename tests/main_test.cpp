@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -212,6 +213,54 @@ TEST_F(stopInWaitTest, aTickThatCameWithAStopIsTakenOnlyOnceTheStopIsSeen) {
         EXPECT_GE(lastRead - stopEnd, 0.027) << "stop after read " << stopAfter;
         timerCounter = 0;
     }
+}
+
+// ---- The window's options ----
+
+struct parsed {
+    bool ok;
+    windowOptions options;
+    bool help;
+};
+
+parsed parse(std::vector<std::string> words) {
+    words.insert(words.begin(), "gravelmoth");
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    parsed result{};
+    std::string error;
+    result.ok = parseOptions(static_cast<int>(argv.size()), argv.data(), result.options,
+                             result.help, error);
+    EXPECT_EQ(result.ok, error.empty()) << "a refusal says why, and only a refusal";
+    return result;
+}
+
+TEST(optionsTest, eachFormGivesItsWindowAndNoneTheGamesOwn) {
+    const parsed none = parse({});
+    EXPECT_TRUE(none.ok);
+    EXPECT_EQ(none.options.scale, 1);
+    EXPECT_FALSE(none.options.autoScale || none.options.fullscreen || none.help);
+
+    EXPECT_EQ(parse({"--scale", "8"}).options.scale, 8);
+    EXPECT_EQ(parse({"--scale=3"}).options.scale, 3);
+    EXPECT_TRUE(parse({"--scale", "auto"}).options.autoScale);
+    EXPECT_TRUE(parse({"--scale=auto"}).options.autoScale);
+    EXPECT_TRUE(parse({"--fullscreen"}).options.fullscreen);
+    EXPECT_TRUE(parse({"--fullscreen", "--help"}).help);
+    // The word after --scale is its number, never an option of its own.
+    EXPECT_FALSE(parse({"--scale", "--fullscreen"}).ok);
+    EXPECT_FALSE(parse({"--scale", "03"}).ok);
+    EXPECT_FALSE(parse({"--scale=", "3"}).ok);
+}
+
+// The largest whole scale that fits both ways, and never less than 1.
+TEST(optionsTest, theFittingScaleIsTheLargestWholeOneThatFitsBothWays) {
+    EXPECT_EQ(fittingScale(1920, 1080), 5);
+    EXPECT_EQ(fittingScale(1536, 864), 4); // 80 % of 1920 by 1080
+    EXPECT_EQ(fittingScale(3840, 2160), 10);
+    EXPECT_EQ(fittingScale(959, 2000), 2);
+    EXPECT_EQ(fittingScale(200, 100), 1);
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 # The tests' X servers: every window a test opens is a real one but never a player's. Each
 # server listens on a free display of its own (-displayfd), so servers never collide.
 #   xvfb.sh own CMD ...       run CMD on a server of its own, stopped when CMD ends
-# The exit status of own is CMD's. Sourced, it gives the shell that sources it
+# The exit status of own is CMD's. XVFB_SCREEN asks for another screen than 640x480x24, such as
+# 1920x1080x24 for a desktop of today. Sourced, it gives the shell that sources it
 #   xvfb_start FILE           start a server; FILE receives ":N PID"
 #   xvfb_stop FILE            stop it and wait until it is gone
 #   guard_folder PID FOLDER   remove FOLDER when process PID ends
@@ -15,7 +16,7 @@ xvfb_start() { # xvfb_start FILE
     # -noreset: otherwise the server resets whenever its last client leaves and drops
     # connections made meanwhile. 24 bits, as most desktops, takes the colour-converting path.
     # SIGTERM rather than SIGKILL at the parent's death lets the server remove its lock files.
-    setpriv --pdeathsig TERM Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 640x480x24 \
+    setpriv --pdeathsig TERM Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "${XVFB_SCREEN:-640x480x24}" \
         3>"$_xvfb_fifo" </dev/null >/dev/null 2>&1 &
     _xvfb_pid=$!
     # An empty read means the server died before it took a display.

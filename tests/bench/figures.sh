@@ -1,6 +1,7 @@
 #!/bin/sh
 # Measures the figures of docs/performance.md: builds the game and its benchmark in Release
-# (-O2) in BUILD-DIR (default build-bench), runs the benchmark in an X server of its own with
+# (-O2) in BUILD-DIR (default build-bench), runs the benchmark in an X server of its own (a
+# 1920x1080 screen, for the full-screen window) with
 # repetitions, then the start-up probe, and prints the machine they ran on.
 #   tests/bench/figures.sh [BUILD-DIR [REPETITIONS]]
 set -eu
@@ -19,7 +20,7 @@ sed -n 's/^MemTotal:[[:space:]]*//p' /proc/meminfo
 echo "load: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 
 echo "== benchmark"
-tests/xvfb.sh own "$dir/tests/bench/race_bench" \
+XVFB_SCREEN=1920x1080x24 tests/xvfb.sh own "$dir/tests/bench/race_bench" \
     --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true 2>&1 |
     grep -v "^ALSA lib"
 echo "== start-up"

@@ -7,6 +7,7 @@
 #include "game_internal.h"
 #include "globals.h"
 #include "main.h"
+#include "main_internal.h"
 #include "testsupport.h"
 
 #include <benchmark/benchmark.h>
@@ -117,6 +118,62 @@ void frameFloor(benchmark::State& state) {
     }
 }
 BENCHMARK(frameFloor)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
+
+// A larger window, as the options open it, for one benchmark; then the game's own again.
+class largerWindow {
+  public:
+    explicit largerWindow(const windowOptions& options) { openWindow(options); }
+    ~largerWindow() { openWindow({}); }
+};
+
+windowOptions scaled(int scale) {
+    windowOptions options;
+    options.scale = scale;
+    return options;
+}
+
+windowOptions fullscreen() {
+    windowOptions options;
+    options.fullscreen = true;
+    return options;
+}
+
+// The cheapest frame in a window of that size: clearing a buffer of the window's size and
+// copying it to the window.
+void largerFloor(benchmark::State& state, windowOptions options) {
+    largerWindow window(options);
+    BITMAP* buffer = create_bitmap(SCREEN_W, SCREEN_H);
+    for (auto _ : state) {
+        clear_to_color(buffer, colors::white);
+        blit(buffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    }
+    destroy_bitmap(buffer);
+}
+BENCHMARK_CAPTURE(largerFloor, scale3, scaled(3))
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
+BENCHMARK_CAPTURE(largerFloor, fullscreen, fullscreen())
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
+
+// The game's frame, cleared at 320 by 200 and enlarged by show().
+void largerShow(benchmark::State& state, windowOptions options) {
+    largerWindow window(options);
+    for (auto _ : state) {
+        clear_to_color(global::dbuffer, colors::white);
+        show();
+    }
+}
+BENCHMARK_CAPTURE(largerShow, scale3, scaled(3))
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->ComputeStatistics("min", fastest);
+BENCHMARK_CAPTURE(largerShow, fullscreen, fullscreen())
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond)
     ->ComputeStatistics("min", fastest);
@@ -289,6 +346,10 @@ class figuresReporter : public benchmark::ConsoleReporter {
         target("raceTickFullTable", 1e6, "us", "one race tick, 32 enemies", 2);
         ratio("raceFrame", "frameFloor", "race frame / clear+blit to the window", 2);
         ratio("raceFrameOffscreen", "frameFloorOffscreen", "race frame / clear+blit offscreen", 2);
+        ratio("largerShow/scale3", "largerFloor/scale3", "show() at scale 3 / floor at 960x600",
+              1.5);
+        ratio("largerShow/fullscreen", "largerFloor/fullscreen",
+              "show() full screen / floor at the display", 1.5);
         target("wholeRaceCatchUp", 1e3, "ms", "41,280 ticks caught up in one pass", 100);
         target("wholeRaceTicks", 1e3, "ms", "41,280 raceTick calls", 100);
     }

@@ -133,10 +133,11 @@ place_assets() {
     done
 }
 
-# The game is a child of the test and is killed when the test ends, whatever ends it.
-start_game() {
+# The game is a child of the test and is killed when the test ends, whatever ends it. ARGS
+# are the game's options.
+start_game() { # start_game [ARGS...]
     [ -x "$GAME" ] || fail "no game binary at $GAME"
-    (cd "$RUN" && PATH=$TESTS/bin:$PATH exec setpriv --pdeathsig KILL "$GAME" \
+    (cd "$RUN" && PATH=$TESTS/bin:$PATH exec setpriv --pdeathsig KILL "$GAME" "$@" \
         >"$WORK/stdout" 2>"$WORK/stderr") &
     GAME_PID=$!
 }
@@ -305,8 +306,8 @@ is_title() { # is_title NAME
 }
 
 # Starts the game and waits for its title screen, as screenshot NAME.
-start_to_title() { # start_to_title NAME
-    start_game
+start_to_title() { # start_to_title NAME [ARGS...]
+    start_game "${@:2}"
     find_window
     wait_for 20 shows "$1" is_title
 }
