@@ -131,7 +131,7 @@ case_options() {
     local option
     while read -r option; do
         check "the man page describes $option" grep -q "^\.B[I]* ${option//-/\\\\-}" \
-            "$ASSETS/linux/gravelmoth.6"
+            "$ASSETS/linux/gravelmoth.6.in"
     done < <(grep -o -- '--[a-z]*' "$WORK/help" | sort -u)
 }
 
