@@ -89,6 +89,9 @@ start_xwayland() {
     log "XWayland on $DISPLAY"
 }
 
+# Whether the game's window has the keyboard, as the window manager gives it.
+focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$WIN" ]; }
+
 stop_xwayland() {
     kill "$WESTON"
     wait "$WESTON" 2>/dev/null
@@ -100,6 +103,9 @@ case_xwayland() {
     start_xwayland
     use_assets
     start_to_title title
+    # Weston gives a new window the keys once it has shown it, a moment after it is mapped; a
+    # key pressed before would go to no window at all.
+    wait_for 10 focused
     hold_until Return 10 shows race is_race
     race_minutes 2 race
     hold_until Return 10 shows pause is_pause
