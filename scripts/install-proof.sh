@@ -87,7 +87,7 @@ tests_need=$(sed -n 's/^Depends: //p' debian/tests/control | tr ',' '\n' | grep 
 # shellcheck disable=SC2086
 apt-get install -y -qq --no-install-recommends "$deb" $tests_need >/dev/null
 runuser -u player -- env -i HOME=/home/player PATH=/usr/bin:/bin:/usr/games \
-    sh tests/play_installed.sh /usr/games/gravelmoth /usr/share/games/gravelmoth /home/player
+    bash tests/play_installed.sh /usr/games/gravelmoth /usr/share/games/gravelmoth /home/player
 best=/home/player/.local/share/gravelmoth/highscore.sav
 cp "$best" "$work/best"
 echo "--- apt-get purge gravelmoth"

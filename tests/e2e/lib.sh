@@ -21,6 +21,7 @@ END_HOUR=$(sed -n 's/^const int raceEndHour = \([0-9]*\);$/\1/p' "$TESTS/../src/
 . "$TESTS/xvfb.sh"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gravelmoth-e2e.XXXXXX")
 RUN=$WORK/run          # the game's working folder
+HIGHSCORE=$RUN/highscore.sav # where the game keeps its best result
 SHOTS=$WORK/shots      # screenshots, kept with E2E_KEEP=1
 MESSAGES=$WORK/messages # the texts of the game's message boxes, one call after another
 mkdir -p "$RUN" "$SHOTS"
@@ -234,10 +235,25 @@ little_endian() { # little_endian SIZE VALUE...
 }
 
 # Writes "highscore.sav" as the game stores it: the two numbers as little-endian 32-bit ints.
-write_highscore() { little_endian 4 "$1" "$2" >"$RUN/highscore.sav"; } # write_highscore HOURS MINUTES
+write_highscore() { little_endian 4 "$1" "$2" >"$HIGHSCORE"; } # write_highscore HOURS MINUTES
 
 # Prints the hours and minutes held in "highscore.sav".
-read_highscore() { od -An -v -td4 --endian=little "$RUN/highscore.sav" | tr -s ' \n' '  ' | sed 's/^ //;s/ $//'; }
+read_highscore() { od -An -v -td4 --endian=little "$HIGHSCORE" | tr -s ' \n' '  ' | sed 's/^ //;s/ $//'; }
+
+# Checks that "highscore.sav" holds a race's result as the game stores it, 8 bytes of a race
+# clock from 2:30 (the start) to $END_HOUR:00, and puts the race minutes past 2:30 in SAVED.
+saved_minutes() {
+    local hours minutes
+    check "the race's result was saved" test -f "$HIGHSCORE"
+    check "highscore.sav is 8 bytes" test "$(size_of "$HIGHSCORE")" -eq 8
+    read -r hours minutes <<<"$(read_highscore)"
+    log "saved result: $hours:$minutes"
+    check "the result is a race clock from 2:30 to $END_HOUR:00 (was $hours:$minutes)" \
+        test "$minutes" -ge 0 -a "$minutes" -lt 60 -a $((hours * 60 + minutes)) -ge 150 -a \
+        $((hours * 60 + minutes)) -le $((END_HOUR * 60))
+    # shellcheck disable=SC2034 # for the scripts that source this
+    SAVED=$((hours * 60 + minutes - 150))
+}
 
 size_of() { wc -c <"$1" | tr -d ' '; }
 

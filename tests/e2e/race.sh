@@ -20,20 +20,6 @@ car_at_start() { # car_at_start NAME
         $((w * h / 20)) ]
 }
 
-# The result in "highscore.sav" is a race clock reached: hours 2, minutes from 30 (the start)
-# up. Prints the race minutes past 2:30.
-saved_minutes() {
-    check "highscore.sav is there after the race" test -f "$RUN/highscore.sav"
-    check "highscore.sav is 8 bytes" test "$(size_of "$RUN/highscore.sav")" -eq 8
-    local hours minutes
-    read -r hours minutes <<<"$(read_highscore)"
-    log "saved result: $hours:$minutes"
-    check "the result is at least 2:30 and before $END_HOUR:00 (was $hours:$minutes)" \
-        test "$hours" -ge 2 -a "$hours" -lt "$END_HOUR" -a "$minutes" -ge 0 -a "$minutes" -lt 60 -a \
-        $((hours * 60 + minutes)) -ge 150
-    SAVED=$((hours * 60 + minutes - 150))
-}
-
 # Title, race, pause, resume, pause again, quit with TAB; back on the title, which shows the
 # saved result. The pause screen's drawing is the unit tests'; the race clock is compared with
 # itself, never with the wall clock, which a busy machine stretches.

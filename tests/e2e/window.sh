@@ -113,7 +113,7 @@ case_xwayland() {
     race_minutes 2 race
     hold_until Return 10 shows pause is_pause
     hold_until Tab 10 shows back is_title
-    check "the race's result was kept" test -f "$RUN/highscore.sav"
+    check "the race's result was kept" test -f "$HIGHSCORE"
     close_and_expect_clean_exit
     # Full screen on Weston's 1280 by 800 output: the title 4 times, edge to edge.
     convert "$SHOTS/back.png" -scale 400% "$SHOTS/full.png"
