@@ -86,14 +86,8 @@ appstreamcli validate --pedantic --no-net "$root"/usr/share/metainfo/*.metainfo.
 echo "--- desktop entry"
 desktop-file-validate "$root/usr/share/applications/gravelmoth.desktop"
 echo "--- files"
-for size in 16 32 48 64 128 256; do
-    [ -f "$root/usr/share/icons/hicolor/${size}x$size/apps/gravelmoth.png" ] || {
-        echo "the package holds no icon of $size pixels"
-        exit 1
-    }
-done
 for file in usr/games/gravelmoth usr/lib/games/gravelmoth/gravelmoth \
-    $(sed -e '/^#/d' -e '/^$/d' -e 's|^|usr/share/games/gravelmoth/|' assets.txt) \
+    $(printf '%s\n' linux/icons/*/gravelmoth.png | sed 's|^linux/icons/\(.*\)/|usr/share/icons/hicolor/\1/apps/|') \
     usr/share/man/man6/gravelmoth.6.gz; do
     [ -f "$root/$file" ] || {
         echo "the package holds no /$file"

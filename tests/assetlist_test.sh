@@ -1,6 +1,6 @@
 #!/bin/sh
-# assets.txt is the list of the game's files that the generator, the asset checker, the tests,
-# the install and the package read, while the game names each file where it loads it. Fails
+# assets.txt is the list of the game's files that the generator, the install and the tests
+# read, while the game names each file where it loads it. Fails
 # when the two differ (a file loaded but not listed is never installed; one listed but never
 # loaded is dead weight), when a file is listed twice, and when the man page leaves one out.
 #   assetlist_test.sh SOURCE-FOLDER

@@ -5,7 +5,6 @@
 #include "analysis.h"
 #include "enemy.h"
 #include "game.h"
-#include "gamefiles.h"
 #include "layout.h"
 #include "mine.h"
 #include "robot.h"
@@ -932,24 +931,6 @@ void checkUnlike(const std::string& shotFile, const soundData& shot, const std::
                            std::to_string(ratio) + " times apart, not 2");
 }
 
-// A file in gfx/ or sfx/ that assets.txt leaves out would be neither installed nor packaged.
-void checkNothingUnlisted(const std::string& folder) {
-    const std::set<std::string> listed(std::begin(gameFiles), std::end(gameFiles));
-    for (const std::string kind : {"gfx", "sfx"}) {
-        DIR* files = opendir((folder + kind).c_str());
-        if (!files) {
-            fail(folder + kind, "missing");
-            continue;
-        }
-        while (const dirent* entry = readdir(files)) {
-            const std::string name = kind + "/" + entry->d_name;
-            if (entry->d_name[0] != '.' && !listed.count(name))
-                fail(folder + name, "is not listed in assets.txt");
-        }
-        closedir(files);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -962,7 +943,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = std::string(argv[1]) + "/";
-    checkNothingUnlisted(folder);
 
     // The player's car and every picture of every kind of enemy.
     std::vector<std::string> sprites{"car"};
