@@ -122,15 +122,12 @@ start_xvfb() {
     export DISPLAY=$display
 }
 
-# The game reads gfx/ and sfx/ from its working folder: links to the real ones, or with
-# copy_assets copies that a test may damage.
-use_assets() { place_assets ln -s; }
-copy_assets() { place_assets cp -R; }
-place_assets() {
+# The game reads gfx/ and sfx/ from its working folder: links to the real ones.
+use_assets() {
     local dir
     for dir in gfx sfx; do
         [ -d "$ASSETS/$dir" ] || fail "no $dir/ in $ASSETS"
-        "$@" "$ASSETS/$dir" "$RUN/$dir" || fail "cannot place $dir/"
+        ln -s "$ASSETS/$dir" "$RUN/$dir" || fail "cannot place $dir/"
     done
 }
 
@@ -221,21 +218,6 @@ differ() { # differ A B X0 Y0 X1 Y1
         x >= x0 && x <= x1 && y >= y0 && y <= y1 && ($1 != $4 || $2 != $5 || $3 != $6) { n++ }
         END { print n + 0 }'
 }
-
-# Prints each VALUE as SIZE bytes, least significant first.
-little_endian() { # little_endian SIZE VALUE...
-    local size=$1 value byte out=
-    shift
-    for value in "$@"; do
-        for ((byte = 0; byte < size; byte++)); do
-            out=$out$(printf '\\%03o' $(((value >> (8 * byte)) & 255)))
-        done
-    done
-    printf '%b' "$out"
-}
-
-# Writes "highscore.sav" as the game stores it: the two numbers as little-endian 32-bit ints.
-write_highscore() { little_endian 4 "$1" "$2" >"$HIGHSCORE"; } # write_highscore HOURS MINUTES
 
 # Prints the hours and minutes held in "highscore.sav".
 read_highscore() { od -An -v -td4 --endian=little "$HIGHSCORE" | tr -s ' \n' '  ' | sed 's/^ //;s/ $//'; }
@@ -357,8 +339,6 @@ is_pause() { # is_pause NAME
         [ "$(count "$1" 80 130 239 137 49 49 49 6)" -gt 50 ] &&
         [ "$(count "$1" 0 0 319 199 255 255 255 0)" -gt 60000 ]
 }
-pause_word_shown() { is_pause "$1" && [ "$(count "$1" 120 20 199 27 49 49 49 6)" -gt 20 ]; }
-pause_word_hidden() { is_pause "$1" && [ "$(count "$1" 0 0 319 29 255 255 255 0)" -eq 9600 ]; }
 
 # The race clock, white at the right of the status strip, moves on by a minute a second.
 # Waits, in a race, until it has moved on MINUTES times; the last screenshot is NAME.
