@@ -64,17 +64,10 @@ void PrintTo(const fatalCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-// Death tests run their statement in a child process of their own: a fresh one rather than a
-// fork of one that runs the library's threads. The child notes what it saw in its parent's
-// folder.
+// Death tests run their statement in a child process of their own (see test_main.cpp). The
+// child notes what it saw in its parent's folder.
 class reportInChild : public testing::Test {
   protected:
-    void SetUp() override {
-        previousStyle = GTEST_FLAG_GET(death_test_style);
-        GTEST_FLAG_SET(death_test_style, "threadsafe");
-    }
-    void TearDown() override { GTEST_FLAG_SET(death_test_style, previousStyle); }
-    std::string previousStyle;
     scratchFolder folder;
     standInMessages messages{"messages"};
 };

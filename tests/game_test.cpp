@@ -469,20 +469,10 @@ TEST_F(raceTest, thePauseBlinksIn63RedrawsAndTabQuitsWhileHidden) {
     }
 }
 
-// The press of ENTER that opened the pause, still held, does not close it: with TAB down too,
-// the screen uses up its pending ticks and quits. A new press resumes, but only once the ticks
-// pending (here as after a stop) are used up with a frame: they are the pause's, not the race's.
+// The press of ENTER that opened the pause, still held, does not close it (the blink's test
+// holds it with TAB). A new press resumes, but only once the ticks pending (here as after a
+// stop) are used up with a frame: they are the pause's, not the race's.
 TEST_F(raceTest, thePauseResumesOnlyOnANewPressOfEnter) {
-    press(KEY_ENTER);
-    ASSERT_TRUE(keyStates[KEY_ENTER]);
-    press(KEY_TAB);
-    run = true;
-    timerCounter = 3;
-    showProgress(0, 30, 2);
-    EXPECT_FALSE(run) << "the held ENTER resumed the race";
-    EXPECT_EQ(timerCounter, 0);
-
-    releaseAllKeys();
     press(KEY_ENTER);
     run = true;
     timerCounter = 3;

@@ -686,19 +686,4 @@ TEST_F(wavCheck, refusesEveryOtherForm) {
     EXPECT_EQ(load_sample("sound.wav"), nullptr) << "a file over the largest size";
 }
 
-// As for pictures: a FIFO holding a whole sound, a folder and a device are refused at once.
-TEST_F(wavCheck, refusesWhatIsNotARegularFile) {
-    ASSERT_EQ(mkfifo("fifo.wav", 0600), 0);
-    const int writer = open("fifo.wav", O_RDWR | O_NONBLOCK);
-    ASSERT_GE(writer, 0);
-    const std::string sound = riff(mono16 + data);
-    ASSERT_EQ(write(writer, sound.data(), sound.size()), static_cast<ssize_t>(sound.size()));
-    EXPECT_EQ(load_sample("fifo.wav"), nullptr);
-    close(writer);
-    std::filesystem::create_directory("folder.wav");
-    EXPECT_EQ(load_sample("folder.wav"), nullptr);
-    ASSERT_EQ(symlink("/dev/zero", "zero.wav"), 0);
-    EXPECT_EQ(load_sample("zero.wav"), nullptr);
-}
-
 } // namespace

@@ -282,9 +282,10 @@ void playerInput(int tick) {
 
 // Fifty races in one process, as a long evening of play runs them, each loading its files and
 // those of every enemy kind it meets and freeing them at its end; the enemies end each race.
-// Under the sanitizers this smoke run is also the leak and memory-error check of whole races. The resident memory after each race must not grow race by race: the
-// figures are the first race's, the last one's, and the growth per race from the tenth on, when
-// the library and the allocator have made their first allocations.
+// Under the sanitizers this smoke run is also the leak and memory-error check of whole races. The
+// resident memory after each race must not grow race by race: the figures are the first race's, the
+// last one's, and the growth per race from the tenth on, when the library and the allocator have
+// made their first allocations.
 void racesInOneProcess(benchmark::State& state) {
     std::vector<long> resident;
     long ticks = 0;

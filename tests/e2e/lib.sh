@@ -286,7 +286,7 @@ bbox() { # bbox NAME R G B [TOLERANCE]
 
 # The title screen: the title picture, with the best result printed on it at the spot the game
 # names in src/layout.h: "%2i:%2i", 5 characters of 8 pixels centred on BEST_X, top on BEST_Y,
-# in the box TEXT_BOX (244..283 by 175..182), within the rows TEXT_ROWS.
+# in the box TEXT_BOX (244..283 by 175..182).
 layout_number() { sed -n "s/^const int $1 = \([0-9]*\);/\1/p" "$TESTS/../src/layout.h"; }
 BEST_X=$(layout_number bestResultX)
 BEST_Y=$(layout_number bestResultY)
@@ -295,8 +295,6 @@ if [ -z "$BEST_X" ] || [ -z "$BEST_Y" ]; then
 fi
 TEXT_LEFT=$((BEST_X - 20))
 TEXT_BOX="$TEXT_LEFT $BEST_Y $((BEST_X + 19)) $((BEST_Y + 7))"
-# shellcheck disable=SC2034 # for the scripts that source this
-TEXT_ROWS="0 $BEST_Y 319 $((BEST_Y + 7))"
 is_title() { # is_title NAME
     [ -f "$SHOTS/title-file.px" ] || picture title-file "$ASSETS/gfx/title.tga"
     # shellcheck disable=SC2086

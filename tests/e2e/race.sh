@@ -35,7 +35,6 @@ case_pause_and_quit() {
     hold_until Return 10 shows race-again is_race
     race_minutes 2 race-again
     hold_until Return 10 shows pause-again is_pause
-    check "the clock went on while racing" test "$(differ pause pause-again 80 130 239 137)" -gt 0
     hold_until Tab 10 shows title-after is_title
 
     # shellcheck disable=SC2086
