@@ -252,6 +252,13 @@ TEST(optionsTest, eachFormGivesItsWindowAndNoneTheGamesOwn) {
     EXPECT_FALSE(parse({"--scale", "--fullscreen"}).ok);
     EXPECT_FALSE(parse({"--scale", "03"}).ok);
     EXPECT_FALSE(parse({"--scale=", "3"}).ok);
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--scale", "0"},
+                                                {"--scale", "9"},
+                                                {"--scale", "x"},
+                                                {"--scale"},
+                                                {"--scale", "2", "--fullscreen"},
+                                                {"-f"}})
+        EXPECT_FALSE(parse(bad).ok) << bad[0] << " " << (bad.size() > 1 ? bad[1] : "");
 }
 
 // The largest whole scale that fits both ways, and never less than 1.
