@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
 # shellcheck disable=SC2086 # a list of package names
-install_missing $lint_packages
+install_missing $lint_packages $git_packages
 
 git ls-files -z | xargs -0 awk 'FNR == 1 && /^#!.*sh/ || /^# shellcheck shell=/ { print FILENAME; nextfile }' |
     tr '\n' '\0' | xargs -0 shellcheck
