@@ -55,5 +55,6 @@ package_packages="debhelper lintian appstream devscripts blhc"
 reproducible_packages="faketime"
 # Bare systems of other Debian releases (scripts/other-debian.sh).
 other_release_packages="debootstrap"
-# The fuzz targets, built with clang's libFuzzer (scripts/fuzz.sh).
-fuzz_packages="clang"
+# The fuzz targets, built with clang's libFuzzer, whose runtime (with the sanitizers') clang only
+# recommends (scripts/fuzz.sh).
+fuzz_packages="clang libclang-rt-dev"
